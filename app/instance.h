@@ -1,0 +1,35 @@
+// The entry point's decisions: become the running instance, or hand a command to it and end.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ui/form.h"
+
+namespace app {
+
+inline constexpr wchar_t kInstanceName[] = L"TFrmQuorvane";
+inline constexpr unsigned kWmUser = 0x0400;
+inline constexpr std::uintptr_t kInstanceShow = 1;
+inline constexpr std::uintptr_t kInstanceQuit = 2;
+inline constexpr unsigned kQuitWaitSleeps = 10;
+inline constexpr unsigned kQuitWaitSleepMs = 100;
+
+class InstancePlatform {
+ public:
+  virtual ~InstancePlatform() = default;
+  virtual ui::NativeHandle FindRunningWindow() = 0;
+  virtual bool MutexExists() = 0;
+  virtual void CreateOwnedMutex() = 0;
+  virtual void SendCommand(ui::NativeHandle window, std::uintptr_t command) = 0;
+  virtual bool IsWindow(ui::NativeHandle window) = 0;
+  virtual void Sleep(unsigned ms) = 0;
+  // Creates the main window and runs the message loop; returns the process's exit code.
+  virtual int RunInstance(const std::wstring& firstArg) = 0;
+};
+
+// args excludes the program's own name.
+int RunEntry(const std::vector<std::wstring>& args, InstancePlatform& platform);
+
+}  // namespace app

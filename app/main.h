@@ -1,0 +1,112 @@
+// The main window FrmQuorvane: its creation step, closing to the tray, instance commands,
+// header pages, links and the tray menu.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "memory/memory.h"
+#include "ui/application.h"
+#include "ui/form.h"
+
+namespace app {
+
+using UpdateCallback = std::function<void(bool Accepted, const std::wstring& Response)>;
+
+// Everything outside the window that the window uses. The Win32 build supplies the real one;
+// tests supply recording fakes.
+class MainServices {
+ public:
+  virtual ~MainServices() = default;
+  virtual void ApplyAccentLine(ui::Form& form) = 0;
+  virtual void TranslateComponent(ui::Component& root) = 0;
+  virtual std::wstring Translate(const std::wstring& text) = 0;
+  virtual std::wstring GetVersionText(const std::wstring& format) = 0;
+  virtual void ShellOpen(const std::wstring& target) = 0;
+  virtual bool ComInitialize() = 0;
+  virtual void ComUninitialize() = 0;
+  virtual void SetAutoStartTask(const std::wstring& name, bool enabled, int delaySeconds) = 0;
+  virtual void VisibleOnShell(ui::TrayIcon& icon, const std::wstring& appName) = 0;
+  virtual void HideApplication() = 0;
+  virtual void ShowApplication() = 0;
+  virtual bool SetPrivilege(const std::wstring& name, bool enable) = 0;
+  virtual void GetMemoryStatus(Vel::Memory::TMemoryStatus& status) = 0;
+  virtual void CheckUpdate(const std::wstring& url, UpdateCallback callback, int layout) = 0;
+  // Local wall-clock time in milliseconds.
+  virtual std::int64_t Now() = 0;
+};
+
+inline constexpr wchar_t kTaskName[] = L"QuorvaneTaskMachine";
+inline constexpr unsigned kQuitQuestionStyle = 0x50124;  // YESNO|ICONQUESTION|DEFBUTTON2|SETFOREGROUND|TOPMOST
+inline constexpr int kIdYes = 6;
+
+// Link addresses; the hosts are a build-time setting.
+std::wstring CopyrightUrl(const std::wstring& version);
+std::wstring DonateUrl();
+std::wstring LogoUrl();
+std::wstring UpdateServiceUrl();
+
+class TFrmQuorvane : public ui::Form {
+ public:
+  TFrmQuorvane(ui::Application& app, MainServices& services, std::wstring firstArg);
+
+  // Fields shared with the tick, the clean run and the settings page.
+  bool FCanClose = false;
+  bool FIsRunning = false;
+  std::int64_t NextTime = 0;
+  ui::TrayIcon* TrayIcon = nullptr;
+  std::wstring FmtPhysStatus;
+  Vel::Memory::TMemoryStatus Status;
+
+  // Components, reached by their names.
+  ui::ToolButton* BtnHome;
+  ui::ToolButton* BtnConfig;
+  ui::ToolButton* BtnDonate;
+  ui::Image* SVGIconImage1;
+  ui::PageControl* PnlMain;
+  ui::Label* LblPhysStatus;
+  ui::Label* LblVirtual;
+  ui::Label* LblVirtualStatus;
+  ui::Label* LblWorking;
+  ui::Label* LblWorkingStatus;
+  ui::ProgressBar* ProgressBar;
+  ui::Indicator* Indicator;
+  ui::Edit* EditInfo;
+  ui::Timer* TmrStatus;
+  ui::PopupMenu* Popup;
+  ui::MenuItem* BtnOpen;
+  ui::MenuItem* BtnCopyright;
+  ui::MenuItem* BtnClose;
+  ui::ImageList* ListIcon;
+
+  void FormCreate(ui::Component& Sender);
+  void FormCloseQuery(ui::Component& Sender, bool& CanClose);
+  void BtnHomeClick(ui::Component& Sender);
+  void SVGIconImage1Click(ui::Component& Sender);
+  void EditInfoClick(ui::Component& Sender);
+  void BtnOpenClick(ui::Component& Sender);
+  void BtnCopyrightClick(ui::Component& Sender);
+  void BtnCloseClick(ui::Component& Sender);
+  void TmrStatusTimer(ui::Component& Sender);
+  void UpdateCallbackProc(bool Accepted, const std::wstring& Response);
+  void WMUser(std::uintptr_t wParam);
+
+  const std::wstring& FirstArg() const { return firstArg_; }
+
+ private:
+  bool OnWindowMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam, std::intptr_t& result);
+  void BuildComponents();
+  template <class T>
+  T* Find(const wchar_t* name) {
+    return dynamic_cast<T*>(FindComponent(name));
+  }
+
+  ui::Application& app_;
+  MainServices& services_;
+  std::wstring firstArg_;
+  // Lets a late update callback see whether the window still exists.
+  std::shared_ptr<TFrmQuorvane*> callbackContext_;
+};
+
+}  // namespace app

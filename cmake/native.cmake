@@ -1,0 +1,26 @@
+# Native build: unit tests, and the end-to-end tests that drive the cross-built program.
+find_package(Threads REQUIRED)
+find_package(GTest REQUIRED)
+target_link_libraries(quorvane_core PUBLIC Threads::Threads)
+
+if(QUORVANE_SANITIZE)
+  target_compile_options(quorvane_core PUBLIC -fsanitize=address,undefined -fno-omit-frame-pointer)
+  target_link_options(quorvane_core PUBLIC -fsanitize=address,undefined)
+endif()
+
+file(GLOB UNIT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
+add_executable(unit_tests ${UNIT_SOURCES})
+target_link_libraries(unit_tests PRIVATE quorvane_core GTest::gtest GTest::gmock GTest::gtest_main)
+add_test(NAME unit COMMAND unit_tests)
+
+# Directory of the cross build whose exe the Windows-side and end-to-end tests run.
+set(QUORVANE_WIN_BUILD "" CACHE PATH "Cross build directory holding Quorvane.exe")
+if(QUORVANE_WIN_BUILD)
+  set(_wine_env "QUORVANE_WIN_BUILD=${QUORVANE_WIN_BUILD}" "QUORVANE_SOURCE=${CMAKE_SOURCE_DIR}")
+  add_test(NAME imports COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/e2e/check_imports.py
+           ${QUORVANE_WIN_BUILD}/Quorvane.exe)
+  add_test(NAME win_tests COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/e2e/run_win_tests.py)
+  add_test(NAME e2e COMMAND python3 -m unittest -v e2e_main
+           WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/e2e)
+  set_tests_properties(win_tests e2e PROPERTIES ENVIRONMENT "${_wine_env}" TIMEOUT 900)
+endif()

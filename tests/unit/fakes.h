@@ -1,0 +1,87 @@
+// Recording fakes of the world around the main window.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/main.h"
+#include "ui/application.h"
+
+namespace fakes {
+
+class AppPlatform : public ui::ApplicationPlatform {
+ public:
+  std::vector<std::wstring> boxes;
+  unsigned lastFlags = 0;
+  std::wstring lastCaption;
+  int answer = 7;  // IDNO
+  int restores = 0;
+  int MessageBox(const std::wstring& text, const std::wstring& caption, unsigned flags) override {
+    boxes.push_back(text);
+    lastCaption = caption;
+    lastFlags = flags;
+    return answer;
+  }
+  void Restore() override { ++restores; }
+  ui::NativeHandle Handle() override { return 0x55; }
+  int MonitorCount() override { return 1; }
+};
+
+class Services : public app::MainServices {
+ public:
+  std::vector<std::wstring> log;
+  bool comOk = true;
+  std::wstring version = L"1.9.5";
+  std::int64_t now = 1000;
+  app::UpdateCallback updateCallback;
+  ui::TrayIcon* shellIcon = nullptr;
+  Vel::Memory::TMemoryStatus nextStatus;
+  int statusCalls = 0;
+  bool statusSawClearedRecord = true;
+
+  void ApplyAccentLine(ui::Form&) override { log.push_back(L"accent"); }
+  void TranslateComponent(ui::Component&) override { log.push_back(L"translate-component"); }
+  std::wstring Translate(const std::wstring& text) override { return text; }
+  std::wstring GetVersionText(const std::wstring& format) override {
+    log.push_back(L"version " + format);
+    return version;
+  }
+  void ShellOpen(const std::wstring& target) override { log.push_back(L"open " + target); }
+  bool ComInitialize() override {
+    log.push_back(L"com-init");
+    return comOk;
+  }
+  void ComUninitialize() override { log.push_back(L"com-uninit"); }
+  void SetAutoStartTask(const std::wstring& name, bool enabled, int delay) override {
+    log.push_back(L"task " + name + L" " + (enabled ? L"on " : L"off ") + std::to_wstring(delay));
+  }
+  void VisibleOnShell(ui::TrayIcon& icon, const std::wstring& appName) override {
+    shellIcon = &icon;
+    log.push_back(L"visible-on-shell " + appName);
+  }
+  void HideApplication() override { log.push_back(L"hide"); }
+  void ShowApplication() override { log.push_back(L"show"); }
+  bool SetPrivilege(const std::wstring& name, bool) override {
+    log.push_back(L"privilege " + name);
+    return false;
+  }
+  void GetMemoryStatus(Vel::Memory::TMemoryStatus& s) override {
+    ++statusCalls;
+    statusSawClearedRecord &= s.TotalWork == 0 && s.UsageWork == 0 && s.TotalPhys == 0;
+    log.push_back(L"snapshot");
+    s = nextStatus;
+  }
+  void CheckUpdate(const std::wstring& url, app::UpdateCallback cb, int layout) override {
+    log.push_back(L"check-update " + url + L" " + std::to_wstring(layout));
+    updateCallback = std::move(cb);
+  }
+  std::int64_t Now() override { return now; }
+
+  bool Logged(const std::wstring& entry) const {
+    for (const auto& e : log)
+      if (e == entry) return true;
+    return false;
+  }
+};
+
+}  // namespace fakes

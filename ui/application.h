@@ -1,0 +1,90 @@
+// The application object: main form, terminating flag, message boxes and the hand-over of
+// work from worker threads to the main thread.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "ui/form.h"
+
+namespace ui {
+
+// Procedures handed to the main thread. Queue returns at once; Synchronize returns after the
+// procedure ran, or at once when the main thread no longer drains (the program is ending).
+class MainThreadQueue {
+ public:
+  MainThreadQueue() : main_(std::this_thread::get_id()) {}
+  // Called after something was queued, from the queuing thread: nudges the main thread.
+  void SetWake(std::function<void()> wake);
+  void Queue(std::function<void()> proc);
+  void Synchronize(std::function<void()> proc);
+  // Main thread: runs everything queued so far; a throwing procedure is dropped, not propagated.
+  void Drain();
+  // Main thread, at exit: nothing more runs; waiting workers are released.
+  void Shutdown();
+  bool IsMainThread() const { return std::this_thread::get_id() == main_; }
+  std::size_t Pending() const;
+
+ private:
+  struct Task {
+    std::function<void()> proc;
+    std::shared_ptr<bool> done;  // set for synchronous tasks
+  };
+  std::thread::id main_;
+  mutable std::mutex mutex_;
+  std::condition_variable doneCv_;
+  std::deque<Task> tasks_;
+  std::function<void()> wake_;
+  bool shutdown_ = false;
+};
+
+// What the application object needs of the platform.
+class ApplicationPlatform {
+ public:
+  virtual ~ApplicationPlatform() = default;
+  virtual int MessageBox(const std::wstring& text, const std::wstring& caption, unsigned flags) = 0;
+  virtual void Restore() = 0;
+  virtual NativeHandle Handle() = 0;  // the application's own hidden window
+  virtual int MonitorCount() = 0;
+};
+
+class Application {
+ public:
+  explicit Application(ApplicationPlatform& platform)
+      : platform_(platform), queue_(std::make_shared<MainThreadQueue>()) {}
+
+  bool Terminated() const { return terminated_.load(); }
+  void Terminate() { terminated_.store(true); }
+
+  Form* MainForm() const { return mainForm_; }
+  void SetMainForm(Form* form) { mainForm_ = form; }
+  bool ShowMainForm = true;
+  bool MainFormOnTaskbar = true;
+  std::wstring Title;
+
+  int MessageBox(const std::wstring& text, const std::wstring& caption, unsigned flags) {
+    return platform_.MessageBox(text, caption, flags);
+  }
+  void Restore() { platform_.Restore(); }
+  NativeHandle Handle() { return platform_.Handle(); }
+  int MonitorCount() { return platform_.MonitorCount(); }
+
+  const std::shared_ptr<MainThreadQueue>& Queue() const { return queue_; }
+
+ private:
+  ApplicationPlatform& platform_;
+  std::atomic<bool> terminated_{false};
+  Form* mainForm_ = nullptr;
+  std::shared_ptr<MainThreadQueue> queue_;
+};
+
+// Starts a detached worker; nothing it throws leaves the thread.
+void StartWorker(std::function<void()> work);
+
+}  // namespace ui

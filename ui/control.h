@@ -1,0 +1,216 @@
+// Controls: state held in the model, mirrored to a native peer when one is attached.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ui/component.h"
+
+namespace ui {
+
+struct Rect {
+  int Left = 0, Top = 0, Width = 0, Height = 0;
+  bool operator==(const Rect&) const = default;
+};
+
+enum class Prop { Caption, Visible, Enabled, Bounds, Down, ActivePage, Font, Color, Checked,
+                  Items, ItemIndex, Position, Focus };
+
+enum class ControlKind { Form, Panel, PageControl, Page, ToolBar, ToolButton, Label, Edit,
+                         Button, CheckBox, ComboBox, ProgressBar, Image, Indicator, GroupBox };
+
+class Control;
+
+// A native realisation of a control. The model tells it what changed; it reads the rest.
+class ControlPeer {
+ public:
+  virtual ~ControlPeer() = default;
+  virtual void Changed(Control& control, Prop what) = 0;
+};
+
+class Control : public Component {
+ public:
+  Control(Component* owner, std::wstring name, ControlKind kind, Control* parent);
+  ~Control() override;
+
+  ControlKind Kind() const { return kind_; }
+  Control* Parent() const { return parent_; }
+  const std::vector<Control*>& Children() const { return children_; }
+
+  const std::wstring& Caption() const { return caption_; }
+  void SetCaption(std::wstring caption);
+  bool Visible() const { return visible_; }
+  void SetVisible(bool visible);
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool enabled);
+  const Rect& Bounds() const { return bounds_; }
+  void SetBounds(const Rect& bounds);
+  // #RRGGBB as 0xRRGGBB; -1 is the system's window-text colour.
+  std::int32_t FontColor() const { return fontColor_; }
+  void SetFontColor(std::int32_t rgb);
+  int TabOrder() const { return tabOrder_; }
+  void SetTabOrder(int order) { tabOrder_ = order; }
+
+  NotifyEvent OnClick;
+  // A click, from the user through the peer or from code; raises OnClick.
+  virtual void Click();
+
+  ControlPeer* Peer() const { return peer_; }
+  void AttachPeer(ControlPeer* peer) { peer_ = peer; }
+
+ protected:
+  void Notify(Prop what) {
+    if (peer_) peer_->Changed(*this, what);
+  }
+
+ private:
+  ControlKind kind_;
+  Control* parent_;
+  std::vector<Control*> children_;
+  std::wstring caption_;
+  bool visible_ = true;
+  bool enabled_ = true;
+  Rect bounds_;
+  std::int32_t fontColor_ = -1;
+  int tabOrder_ = 0;
+  ControlPeer* peer_ = nullptr;
+};
+
+class Panel : public Control {
+ public:
+  Panel(Component* owner, std::wstring name, Control* parent)
+      : Control(owner, std::move(name), ControlKind::Panel, parent) {}
+};
+
+class Page : public Control {
+ public:
+  Page(Component* owner, std::wstring name, Control* parent)
+      : Control(owner, std::move(name), ControlKind::Page, parent) {}
+};
+
+// Two or more pages stacked in one place; one is shown.
+class PageControl : public Control {
+ public:
+  PageControl(Component* owner, std::wstring name, Control* parent)
+      : Control(owner, std::move(name), ControlKind::PageControl, parent) {}
+  Page& AddPage(std::wstring name);
+  int PageCount() const { return int(pages_.size()); }
+  Page& PageAt(int index) const { return *pages_.at(std::size_t(index)); }
+  int ActivePageIndex() const { return active_; }
+  void SetActivePageIndex(int index);
+
+ private:
+  std::vector<Page*> pages_;
+  int active_ = -1;
+};
+
+class Label : public Control {
+ public:
+  Label(Component* owner, std::wstring name, Control* parent)
+      : Control(owner, std::move(name), ControlKind::Label, parent) {}
+};
+
+// A read-only one-line text box.
+class Edit : public Control {
+ public:
+  Edit(Component* owner, std::wstring name, Control* parent)
+      : Control(owner, std::move(name), ControlKind::Edit, parent) {}
+};
+
+class ToolBar : public Control {
+ public:
+  ToolBar(Component* owner, std::wstring name, Control* parent)
+      : Control(owner, std::move(name), ControlKind::ToolBar, parent) {}
+};
+
+// A header button. Buttons of one group behave as radio buttons once marked down.
+class ToolButton : public Control {
+ public:
+  ToolButton(Component* owner, std::wstring name, Control* parent)
+      : Control(owner, std::move(name), ControlKind::ToolButton, parent) {}
+  bool Down() const { return down_; }
+  // Marking a button down releases the other down button of its group.
+  void SetDown(bool down);
+  int Grouped() const { return group_; }
+  void SetGroup(int group) { group_ = group; }
+
+ private:
+  bool down_ = false;
+  int group_ = 0;
+};
+
+}  // namespace ui
+
+namespace ui {
+
+class Image : public Control {
+ public:
+  Image(Component* owner, std::wstring name, Control* parent)
+      : Control(owner, std::move(name), ControlKind::Image, parent) {}
+};
+
+class GroupBox : public Control {
+ public:
+  GroupBox(Component* owner, std::wstring name, Control* parent)
+      : Control(owner, std::move(name), ControlKind::GroupBox, parent) {}
+};
+
+class Button : public Control {
+ public:
+  Button(Component* owner, std::wstring name, Control* parent)
+      : Control(owner, std::move(name), ControlKind::Button, parent) {}
+};
+
+class Indicator : public Control {
+ public:
+  Indicator(Component* owner, std::wstring name, Control* parent)
+      : Control(owner, std::move(name), ControlKind::Indicator, parent) {}
+};
+
+class ProgressBar : public Control {
+ public:
+  ProgressBar(Component* owner, std::wstring name, Control* parent)
+      : Control(owner, std::move(name), ControlKind::ProgressBar, parent) {}
+  int Position() const { return position_; }
+  void SetPosition(int position);
+
+ private:
+  int position_ = 0;
+};
+
+// A check box whose click handler runs on every change of its state, by the user or by code.
+class CheckBox : public Control {
+ public:
+  CheckBox(Component* owner, std::wstring name, Control* parent)
+      : Control(owner, std::move(name), ControlKind::CheckBox, parent) {}
+  bool Checked() const { return checked_; }
+  void SetChecked(bool checked);
+  // A user's click toggles the state, which raises OnClick.
+  void Click() override { SetChecked(!checked_); }
+
+ private:
+  bool checked_ = false;
+};
+
+// A pick-only drop-down list. Code that sets the selection raises no change event.
+class ComboBox : public Control {
+ public:
+  ComboBox(Component* owner, std::wstring name, Control* parent)
+      : Control(owner, std::move(name), ControlKind::ComboBox, parent) {}
+  const std::vector<std::wstring>& Items() const { return items_; }
+  void SetItems(std::vector<std::wstring> items);
+  int ItemIndex() const { return itemIndex_; }
+  void SetItemIndex(int index);
+  // The selected entry's text, empty with no selection.
+  std::wstring Text() const;
+  NotifyEvent OnChange;
+  // The user picked an entry.
+  void UserSelect(int index);
+
+ private:
+  std::vector<std::wstring> items_;
+  int itemIndex_ = -1;
+};
+
+}  // namespace ui
