@@ -61,8 +61,11 @@ constexpr std::array kLists{
     ListEntries{L"EditMinute", kMinuteItems},
 };
 
+constexpr std::array kFonts{OwnFontEntry{L"LblTitle", L"Tahoma", 59, true}};
+
 }  // namespace
 
+std::span<const OwnFontEntry> MainFonts() { return kFonts; }
 std::span<const LayoutEntry> MainLayout() { return kLayout; }
 std::span<const ListEntries> MainLists() { return kLists; }
 

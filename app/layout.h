@@ -21,11 +21,20 @@ struct ListEntries {
   std::span<const wchar_t* const> items;
 };
 
+// Controls that draw their text in a font of their own.
+struct OwnFontEntry {
+  const wchar_t* name;
+  const wchar_t* fontName;
+  int pixelHeight;
+  bool centred;
+};
+
 inline constexpr int kClientWidth = 500;
 inline constexpr int kClientHeight = 450;
 
 std::span<const LayoutEntry> MainLayout();
 std::span<const ListEntries> MainLists();
+std::span<const OwnFontEntry> MainFonts();
 
 // Menu commands of the tray pop-up; fixed so that tools outside the program can name them.
 enum MenuCommand : int { kCmdOpen = 101, kCmdSeparator = 102, kCmdCopyright = 103, kCmdClose = 104 };

@@ -60,6 +60,11 @@ void TFrmQuorvane::BuildComponents() {
     c->SetCaption(e.caption);
     c->SetTabOrder(e.tabOrder);
   }
+  for (const OwnFontEntry& f : MainFonts()) {
+    auto* c = Find<ui::Control>(f.name);
+    c->SetOwnFont(f.fontName, f.pixelHeight);
+    if (auto* label = dynamic_cast<ui::Label*>(c)) label->Centred = f.centred;
+  }
   for (const ListEntries& l : MainLists())
     Find<ui::ComboBox>(l.name)->SetItems({l.items.begin(), l.items.end()});
 
@@ -202,7 +207,7 @@ void TFrmQuorvane::BtnCopyrightClick(ui::Component&) {
 }
 
 void TFrmQuorvane::BtnCloseClick(ui::Component&) {
-  const int answer = app_.MessageBox(services_.Translate(L"정말 종료하시겠습니까?"), app_.Title,
+  const int answer = app_.MessageDialog(services_.Translate(L"정말 종료하시겠습니까?"), app_.Title,
                                      kQuitQuestionStyle);
   if (answer != kIdYes) return;
   FCanClose = true;

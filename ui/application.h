@@ -48,7 +48,7 @@ class MainThreadQueue {
 class ApplicationPlatform {
  public:
   virtual ~ApplicationPlatform() = default;
-  virtual int MessageBox(const std::wstring& text, const std::wstring& caption, unsigned flags) = 0;
+  virtual int MessageDialog(const std::wstring& text, const std::wstring& caption, unsigned flags) = 0;
   virtual void Restore() = 0;
   virtual NativeHandle Handle() = 0;  // the application's own hidden window
   virtual int MonitorCount() = 0;
@@ -59,8 +59,10 @@ class Application {
   explicit Application(ApplicationPlatform& platform)
       : platform_(platform), queue_(std::make_shared<MainThreadQueue>()) {}
 
-  bool Terminated() const { return terminated_.load(); }
-  void Terminate() { terminated_.store(true); }
+  bool Terminated() const { return terminated_->load(); }
+  void Terminate() { terminated_->store(true); }
+  // For workers that may outlive the application object.
+  std::shared_ptr<const std::atomic<bool>> TerminatedFlag() const { return terminated_; }
 
   Form* MainForm() const { return mainForm_; }
   void SetMainForm(Form* form) { mainForm_ = form; }
@@ -68,8 +70,8 @@ class Application {
   bool MainFormOnTaskbar = true;
   std::wstring Title;
 
-  int MessageBox(const std::wstring& text, const std::wstring& caption, unsigned flags) {
-    return platform_.MessageBox(text, caption, flags);
+  int MessageDialog(const std::wstring& text, const std::wstring& caption, unsigned flags) {
+    return platform_.MessageDialog(text, caption, flags);
   }
   void Restore() { platform_.Restore(); }
   NativeHandle Handle() { return platform_.Handle(); }
@@ -79,7 +81,7 @@ class Application {
 
  private:
   ApplicationPlatform& platform_;
-  std::atomic<bool> terminated_{false};
+  std::shared_ptr<std::atomic<bool>> terminated_ = std::make_shared<std::atomic<bool>>(false);
   Form* mainForm_ = nullptr;
   std::shared_ptr<MainThreadQueue> queue_;
 };

@@ -30,6 +30,7 @@ class Component {
     auto child = std::make_unique<T>(this, std::move(name), std::forward<Args>(args)...);
     T& ref = *child;
     owned_.push_back(std::move(child));
+    ComponentCreated(ref);
     return ref;
   }
 
@@ -38,6 +39,10 @@ class Component {
   std::weak_ptr<void> Lifetime() const { return lifetime_; }
 
  protected:
+  // Told of every component made anywhere below this one; the form hands it to its peers.
+  virtual void ComponentCreated(Component& created) {
+    if (owner_) owner_->ComponentCreated(created);
+  }
   bool destroying_ = false;
 
  private:

@@ -49,6 +49,14 @@ class Control : public Component {
   // #RRGGBB as 0xRRGGBB; -1 is the system's window-text colour.
   std::int32_t FontColor() const { return fontColor_; }
   void SetFontColor(std::int32_t rgb);
+  // A font of the control's own; an empty name follows the parent's font.
+  const std::wstring& OwnFontName() const { return fontName_; }
+  int OwnFontHeight() const { return fontHeight_; }
+  void SetOwnFont(std::wstring name, int pixelHeight) {
+    fontName_ = std::move(name);
+    fontHeight_ = pixelHeight;
+    Notify(Prop::Font);
+  }
   int TabOrder() const { return tabOrder_; }
   void SetTabOrder(int order) { tabOrder_ = order; }
 
@@ -73,6 +81,8 @@ class Control : public Component {
   bool enabled_ = true;
   Rect bounds_;
   std::int32_t fontColor_ = -1;
+  std::wstring fontName_;
+  int fontHeight_ = 0;
   int tabOrder_ = 0;
   ControlPeer* peer_ = nullptr;
 };
@@ -109,6 +119,7 @@ class Label : public Control {
  public:
   Label(Component* owner, std::wstring name, Control* parent)
       : Control(owner, std::move(name), ControlKind::Label, parent) {}
+  bool Centred = false;
 };
 
 // A read-only one-line text box.

@@ -29,6 +29,8 @@ class Form : public Control {
   MessageHandler OnMessage;
   // Set by the application: the form closed, so the program's loop ends.
   std::function<void()> OnClosed;
+  // Set by the native side: a component was made after the form was realised.
+  std::function<void(Component&)> OnComponentCreated;
 
   // Runs the creation step; the toolkit calls it once, right after the peers exist.
   void DoCreate();
@@ -44,6 +46,11 @@ class Form : public Control {
 
   NativeHandle Handle() const { return handle_; }
   void SetHandle(NativeHandle h) { handle_ = h; }
+
+ protected:
+  void ComponentCreated(Component& created) override {
+    if (OnComponentCreated) OnComponentCreated(created);
+  }
 
  private:
   std::wstring className_;

@@ -16,7 +16,7 @@ class AppPlatform : public ui::ApplicationPlatform {
   std::wstring lastCaption;
   int answer = 7;  // IDNO
   int restores = 0;
-  int MessageBox(const std::wstring& text, const std::wstring& caption, unsigned flags) override {
+  int MessageDialog(const std::wstring& text, const std::wstring& caption, unsigned flags) override {
     boxes.push_back(text);
     lastCaption = caption;
     lastFlags = flags;

@@ -1,0 +1,77 @@
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "app/instance.h"
+#include "app/main.h"
+#include "app/services_win32.h"
+#include "ui/win32/win32_ui.h"
+
+namespace {
+
+HWND H(ui::NativeHandle h) { return reinterpret_cast<HWND>(h); }
+
+class Win32InstancePlatform final : public app::InstancePlatform {
+ public:
+  explicit Win32InstancePlatform(HINSTANCE instance) : instance_(instance) {}
+
+  ui::NativeHandle FindRunningWindow() override {
+    return reinterpret_cast<ui::NativeHandle>(FindWindowW(app::kInstanceName, nullptr));
+  }
+  bool MutexExists() override {
+    // The handle stays open on purpose: this process ends right after.
+    return OpenMutexW(MUTEX_ALL_ACCESS, FALSE, app::kInstanceName) != nullptr;
+  }
+  void CreateOwnedMutex() override { CreateMutexW(nullptr, TRUE, app::kInstanceName); }
+  void SendCommand(ui::NativeHandle window, std::uintptr_t command) override {
+    if (window) SendMessageW(H(window), app::kWmUser, command, 0);
+  }
+  bool IsWindow(ui::NativeHandle window) override { return ::IsWindow(H(window)); }
+  void Sleep(unsigned ms) override { ::Sleep(ms); }
+
+  int RunInstance(const std::wstring& firstArg) override {
+    ui::win32::Win32Application application(instance_);
+    ui::Application& app = application.App();
+    app.MainFormOnTaskbar = true;
+    app::Win32MainServices services(app);
+    app::TFrmQuorvane form(app, services, firstArg);
+    app.SetMainForm(&form);
+    application.CreateForm(form);
+    if (firstArg == L"/start") app.ShowMainForm = false;
+    return application.Run();
+  }
+
+ private:
+  HINSTANCE instance_;
+};
+
+// Before anything else loads: DLLs come from System32 only, never from beside the exe or the
+// current folder (the program runs elevated, often from a downloads folder).
+void RestrictDllSearch() {
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  auto setDirs = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  if (setDirs) setDirs(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  SetDllDirectoryW(L"");
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  RestrictDllSearch();
+  std::vector<std::wstring> args;
+  int argc = 0;
+  if (LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc)) {
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    LocalFree(argv);
+  }
+  try {
+    Win32InstancePlatform platform(instance);
+    return app::RunEntry(args, platform);
+  } catch (...) {
+    return 1;
+  }
+}

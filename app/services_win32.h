@@ -1,0 +1,34 @@
+// The main window's world on Windows.
+#pragma once
+
+#include <vector>
+
+#include "app/main.h"
+
+namespace app {
+
+class Win32MainServices final : public MainServices {
+ public:
+  explicit Win32MainServices(ui::Application& app) : app_(app) {}
+  void ApplyAccentLine(ui::Form& form) override;
+  void TranslateComponent(ui::Component& root) override;
+  std::wstring Translate(const std::wstring& text) override;
+  std::wstring GetVersionText(const std::wstring& format) override;
+  void ShellOpen(const std::wstring& target) override;
+  bool ComInitialize() override;
+  void ComUninitialize() override;
+  void SetAutoStartTask(const std::wstring& name, bool enabled, int delaySeconds) override;
+  void VisibleOnShell(ui::TrayIcon& icon, const std::wstring& appName) override;
+  void HideApplication() override;
+  void ShowApplication() override;
+  bool SetPrivilege(const std::wstring& name, bool enable) override;
+  void GetMemoryStatus(Vel::Memory::TMemoryStatus& status) override;
+  void CheckUpdate(const std::wstring& url, UpdateCallback callback, int layout) override;
+  std::int64_t Now() override;
+
+ private:
+  ui::Application& app_;
+  std::vector<bool> comInits_;
+};
+
+}  // namespace app

@@ -1,0 +1,32 @@
+# Cross build: Quorvane.exe, the test probe and the Windows-side tests, all run under Wine.
+enable_language(RC)
+add_compile_definitions(UNICODE _UNICODE WINVER=0x0A00 _WIN32_WINNT=0x0A00 NOMINMAX WIN32_LEAN_AND_MEAN)
+# A bare Windows has none of the compiler's runtime DLLs: link them in.
+set(QUORVANE_STATIC_LINK -static -static-libgcc -static-libstdc++ $<$<CONFIG:MinSizeRel,Release>:-s>)
+
+add_library(quorvane_win32 STATIC
+  memory/memory_win32.cpp
+  shell/trayicon.cpp shell/trayicon_win32.cpp
+  update/version.cpp update/version_win32.cpp
+  ui/win32/win32_ui.cpp
+  app/services_win32.cpp)
+target_link_libraries(quorvane_win32 PUBLIC quorvane_core)
+
+add_executable(Quorvane WIN32 app/entry_win32.cpp app/Quorvane.rc)
+set_source_files_properties(app/Quorvane.rc PROPERTIES OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/app/Quorvane.manifest)
+target_link_options(Quorvane PRIVATE -municode ${QUORVANE_STATIC_LINK} -Wl,--nxcompat -Wl,--dynamicbase)
+# Only DLLs that Windows always takes from System32; everything else is loaded at run time.
+target_link_libraries(Quorvane PRIVATE quorvane_win32 user32 gdi32 shell32 ole32)
+
+add_executable(qprobe tests/probe/probe.cpp)
+target_link_options(qprobe PRIVATE -municode ${QUORVANE_STATIC_LINK})
+target_link_libraries(qprobe PRIVATE user32 gdi32)
+
+set(GTEST_SRC_DIR /usr/src/googletest CACHE PATH "GoogleTest sources (Debian googletest package)")
+add_library(gtest_win STATIC ${GTEST_SRC_DIR}/googletest/src/gtest-all.cc ${GTEST_SRC_DIR}/googletest/src/gtest_main.cc)
+target_include_directories(gtest_win PUBLIC ${GTEST_SRC_DIR}/googletest/include PRIVATE ${GTEST_SRC_DIR}/googletest)
+target_compile_options(gtest_win PRIVATE -w)
+file(GLOB WIN_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
+add_executable(win_tests ${WIN_TEST_SOURCES} app/Quorvane.rc)
+target_link_options(win_tests PRIVATE ${QUORVANE_STATIC_LINK})
+target_link_libraries(win_tests PRIVATE quorvane_win32 gtest_win user32 gdi32 shell32 ole32)

@@ -1,0 +1,148 @@
+"""A private Wine prefix on a private X display, for running the program and its probes.
+
+Used by the end-to-end tests, the Windows-side test runner and scripts/run. Everything this
+starts (Xvfb, wineserver and the Wine processes) is ended when the session closes, also when a
+test fails.
+"""
+import os
+import pathlib
+import shutil
+import signal
+import subprocess
+import sys
+import time
+
+SOURCE = pathlib.Path(os.environ.get("QUORVANE_SOURCE", pathlib.Path(__file__).resolve().parents[2]))
+WIN_BUILD = pathlib.Path(os.environ.get("QUORVANE_WIN_BUILD", SOURCE / "build" / "win"))
+READY_MARK = ".quorvane-ready"
+
+# Fonts that carry Korean, Japanese, Chinese and Arabic text for Wine's own faces.
+FONT_LINKS = "NotoSansCJK-Regular.ttc,Noto Sans CJK KR\\0NotoSansArabic-Regular.ttf,Noto Sans Arabic"
+LINKED_FACES = ["Tahoma", "Microsoft Sans Serif", "MS Shell Dlg", "MS Shell Dlg 2", "Segoe UI"]
+
+
+def base_env(prefix, display=None):
+    env = dict(os.environ)
+    env.update(WINEPREFIX=str(prefix), WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=", WINEARCH="win32")
+    if display:
+        env["DISPLAY"] = display
+    return env
+
+
+def _reg_add(env, key, name, value, kind="REG_SZ"):
+    subprocess.run(["wine", "reg", "add", key, "/v", name, "/t", kind, "/d", value, "/f"], env=env,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False, timeout=120)
+
+
+def prepare_prefix(prefix, env):
+    """Makes the prefix once: virtual desktop as the default desktop, fonts for every script."""
+    prefix = pathlib.Path(prefix)
+    if (prefix / READY_MARK).exists():
+        return
+    prefix.mkdir(parents=True, exist_ok=True)
+    subprocess.run(["wineboot", "-i"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                   check=True, timeout=300)
+    _reg_add(env, r"HKCU\Software\Wine\Explorer", "Desktop", "Default")
+    _reg_add(env, r"HKCU\Software\Wine\Explorer\Desktops", "Default", "1024x768")
+    for face in LINKED_FACES:
+        _reg_add(env, r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink", face,
+                 FONT_LINKS, "REG_MULTI_SZ")
+    # Wine draws its caption buttons with Marlett; Debian ships it outside the prefix.
+    fonts = prefix / "drive_c" / "windows" / "Fonts"
+    for name in ("marlett.ttf", "tahoma.ttf", "tahomabd.ttf"):
+        src = pathlib.Path("/usr/share/wine/fonts") / name
+        if src.exists() and fonts.exists():
+            shutil.copy(src, fonts / name)
+    subprocess.run(["wineserver", "-w"], env=env, timeout=120, check=False)
+    (prefix / READY_MARK).write_text("ok\n")
+
+
+def _free_display():
+    for n in range(90, 200):
+        if not os.path.exists(f"/tmp/.X11-unix/X{n}") and not os.path.exists(f"/tmp/.X{n}-lock"):
+            return f":{n}"
+    raise RuntimeError("no free X display")
+
+
+class WineSession:
+    """Xvfb plus a prepared prefix; closing it kills every Wine process of the prefix."""
+
+    def __init__(self, prefix=None, dpi=None, width=1280, height=800):
+        self.prefix = pathlib.Path(prefix or WIN_BUILD / "wineprefix")
+        self.dpi = dpi
+        self.size = (width, height)
+        self.xvfb = None
+        self.env = None
+        self.procs = []
+
+    def __enter__(self):
+        display = _free_display()
+        self.xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", f"{self.size[0]}x{self.size[1]}x24",
+                                      "-nolisten", "tcp"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.time() + 10
+        while not os.path.exists(f"/tmp/.X11-unix/X{display[1:]}"):
+            if time.time() > deadline or self.xvfb.poll() is not None:
+                raise RuntimeError("Xvfb did not start")
+            time.sleep(0.05)
+        self.env = base_env(self.prefix, display)
+        try:
+            prepare_prefix(self.prefix, self.env)
+            if self.dpi:
+                _reg_add(self.env, r"HKCU\Control Panel\Desktop", "LogPixels", str(self.dpi), "REG_DWORD")
+        except BaseException:
+            self.close()
+            raise
+        return self
+
+    def start(self, exe, *args):
+        p = subprocess.Popen(["wine", str(exe), *args], env=self.env, stdout=subprocess.PIPE,
+                             stderr=subprocess.STDOUT, start_new_session=True)
+        self.procs.append(p)
+        return p
+
+    def run(self, exe, *args, timeout=60):
+        return subprocess.run(["wine", str(exe), *args], env=self.env, capture_output=True, text=True,
+                              timeout=timeout)
+
+    def screenshot(self, path):
+        subprocess.run(["import", "-display", self.env["DISPLAY"], "-window", "root", str(path)],
+                       check=False, timeout=60, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def kill_programs(self):
+        """Ends every Windows process of the prefix (the desktop too) and waits for it."""
+        subprocess.run(["wineserver", "-k"], env=self.env, check=False, timeout=60,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=self.env, check=False, timeout=60)
+        for p in self.procs:
+            try:
+                p.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                os.killpg(p.pid, signal.SIGKILL)
+        self.procs.clear()
+
+    def close(self):
+        if self.env:
+            try:
+                self.kill_programs()
+            except Exception:
+                pass
+        if self.xvfb:
+            self.xvfb.terminate()
+            try:
+                self.xvfb.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.xvfb.kill()
+            self.xvfb = None
+
+    def __exit__(self, *exc):
+        self.close()
+        return False
+
+
+if __name__ == "__main__":
+    # python3 winenv.py prepare PREFIX: make a prefix ahead of time.
+    if len(sys.argv) == 3 and sys.argv[1] == "prepare":
+        with WineSession(prefix=sys.argv[2]):
+            pass
+    else:
+        sys.exit("usage: winenv.py prepare PREFIX")

@@ -1,0 +1,243 @@
+// A small tool for the end-to-end tests: finds the running program's window and reports or
+// drives it the way a user or another process would. Prints JSON; exit 0 on success.
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+const wchar_t kClass[] = L"TFrmQuorvane";
+
+std::string Utf8(const std::wstring& w) {
+  if (w.empty()) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), nullptr, 0, nullptr, nullptr);
+  std::string s(std::size_t(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), s.data(), n, nullptr, nullptr);
+  return s;
+}
+
+std::string Json(const std::wstring& w) {
+  std::string out = "\"";
+  for (char c : Utf8(w)) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", c);
+      out += buf;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+// WM_GETTEXT rather than GetWindowText: across processes the latter returns only the stored
+// caption, which controls such as edits never update.
+std::wstring Text(HWND h) {
+  wchar_t buf[1024] = {};
+  DWORD_PTR n = 0;
+  if (!SendMessageTimeoutW(h, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 2000, &n)) return {};
+  return std::wstring(buf, std::size_t(n));
+}
+
+std::wstring ClassOf(HWND h) {
+  wchar_t buf[256];
+  const int n = GetClassNameW(h, buf, 256);
+  return std::wstring(buf, std::size_t(n > 0 ? n : 0));
+}
+
+std::wstring NameOf(HWND h) {
+  const ATOM atom = ATOM(reinterpret_cast<UINT_PTR>(GetPropW(h, L"QuorvaneName")));
+  if (!atom) return {};
+  wchar_t buf[256];
+  const UINT n = GlobalGetAtomNameW(atom, buf, 256);
+  return std::wstring(buf, n);
+}
+
+HWND MainWindow() { return FindWindowW(kClass, nullptr); }
+
+struct Found {
+  std::wstring name;
+  HWND hwnd = nullptr;
+};
+
+BOOL CALLBACK FindChild(HWND h, LPARAM lp) {
+  auto* f = reinterpret_cast<Found*>(lp);
+  if (NameOf(h) == f->name) {
+    f->hwnd = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND ChildByName(HWND main, const std::wstring& name) {
+  Found f{name};
+  EnumChildWindows(main, FindChild, reinterpret_cast<LPARAM>(&f));
+  return f.hwnd;
+}
+
+std::string RectJson(const RECT& r) {
+  char buf[96];
+  std::snprintf(buf, sizeof buf, "[%ld,%ld,%ld,%ld]", r.left, r.top, r.right - r.left, r.bottom - r.top);
+  return buf;
+}
+
+struct DumpContext {
+  HWND main;
+  std::string out;
+};
+
+BOOL CALLBACK DumpChild(HWND h, LPARAM lp) {
+  auto* ctx = reinterpret_cast<DumpContext*>(lp);
+  const std::wstring name = NameOf(h);
+  if (name.empty()) return TRUE;
+  RECT r;
+  GetWindowRect(h, &r);
+  MapWindowPoints(nullptr, ctx->main, reinterpret_cast<POINT*>(&r), 2);
+  const std::wstring cls = ClassOf(h);
+  std::string extra;
+  if (_wcsicmp(cls.c_str(), L"Button") == 0) {
+    extra += ",\"checked\":" + std::to_string(SendMessageW(h, BM_GETCHECK, 0, 0));
+  } else if (_wcsicmp(cls.c_str(), L"ComboBox") == 0) {
+    extra += ",\"selection\":" + std::to_string(SendMessageW(h, CB_GETCURSEL, 0, 0));
+    extra += ",\"count\":" + std::to_string(SendMessageW(h, CB_GETCOUNT, 0, 0));
+  } else if (_wcsicmp(cls.c_str(), L"msctls_progress32") == 0) {
+    extra += ",\"position\":" + std::to_string(SendMessageW(h, 0x408 /* PBM_GETPOS */, 0, 0));
+  }
+  // A group box's caption lives on its frame, the first child.
+  std::wstring text = Text(h);
+  if (HWND frame = GetWindow(h, GW_CHILD); frame && text.empty() && ClassOf(frame) == L"Button" &&
+                                           (GetWindowLongW(frame, GWL_STYLE) & 0xF) == BS_GROUPBOX)
+    text = Text(frame);
+  ctx->out += ",\n{\"name\":" + Json(name) + ",\"class\":" + Json(cls) + ",\"text\":" + Json(text) +
+              ",\"rect\":" + RectJson(r) + ",\"visible\":" + (IsWindowVisible(h) ? "true" : "false") +
+              ",\"enabled\":" + (IsWindowEnabled(h) ? "true" : "false") + extra + "}";
+  return TRUE;
+}
+
+int Dump(HWND main) {
+  RECT client, window;
+  GetClientRect(main, &client);
+  GetWindowRect(main, &window);
+  const LONG style = GetWindowLongW(main, GWL_STYLE);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(main, &pid);
+  DumpContext ctx{main, {}};
+  std::printf("{\"form\":{\"text\":%s,\"client\":%s,\"window\":%s,\"visible\":%s,\"iconic\":%s,"
+              "\"maximizebox\":%s,\"minimizebox\":%s,\"sizable\":%s,\"foreground\":%s,\"pid\":%lu},\n\"controls\":[{}",
+              Json(Text(main)).c_str(), RectJson(client).c_str(), RectJson(window).c_str(),
+              IsWindowVisible(main) ? "true" : "false", IsIconic(main) ? "true" : "false",
+              (style & WS_MAXIMIZEBOX) ? "true" : "false", (style & WS_MINIMIZEBOX) ? "true" : "false",
+              (style & WS_THICKFRAME) ? "true" : "false", GetForegroundWindow() == main ? "true" : "false", pid);
+  EnumChildWindows(main, DumpChild, reinterpret_cast<LPARAM>(&ctx));
+  std::printf("%s]}\n", ctx.out.c_str());
+  return 0;
+}
+
+struct DialogSearch {
+  DWORD pid;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindDialog(HWND h, LPARAM lp) {
+  auto* s = reinterpret_cast<DialogSearch*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  if (pid == s->pid && ClassOf(h) == L"#32770" && IsWindowVisible(h)) {
+    s->found = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND ProgramDialog() {
+  HWND main = MainWindow();
+  if (!main) return nullptr;
+  DialogSearch s{0};
+  GetWindowThreadProcessId(main, &s.pid);
+  EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
+BOOL CALLBACK CollectStatic(HWND h, LPARAM lp) {
+  if (_wcsicmp(ClassOf(h).c_str(), L"Static") == 0 && !Text(h).empty()) *reinterpret_cast<std::wstring*>(lp) = Text(h);
+  return TRUE;
+}
+
+bool WaitFor(DWORD timeoutMs, bool (*condition)()) {
+  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount64() >= end) return false;
+    Sleep(50);
+  }
+}
+
+int Usage() {
+  std::fputs("usage: qprobe dump | wait-window MS | wait-visible MS | wait-hidden MS | wait-gone MS |\n"
+             "  send MSG WPARAM | post MSG WPARAM | click NAME | command ID | dialog MS | answer yes|no\n",
+             stderr);
+  return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) return Usage();
+  const std::wstring cmd = argv[1];
+  auto arg = [&](int i) { return i < argc ? std::wcstoul(argv[i], nullptr, 0) : 0ul; };
+
+  if (cmd == L"wait-window") return WaitFor(DWORD(arg(2)), [] { return MainWindow() != nullptr; }) ? 0 : 1;
+  if (cmd == L"wait-visible")
+    return WaitFor(DWORD(arg(2)), [] { HWND h = MainWindow(); return h && IsWindowVisible(h) != 0; }) ? 0 : 1;
+  if (cmd == L"wait-hidden")
+    return WaitFor(DWORD(arg(2)), [] { HWND h = MainWindow(); return h && !IsWindowVisible(h); }) ? 0 : 1;
+  if (cmd == L"wait-gone") return WaitFor(DWORD(arg(2)), [] { return MainWindow() == nullptr; }) ? 0 : 1;
+
+  if (cmd == L"dialog") {
+    if (!WaitFor(DWORD(arg(2)), [] { return ProgramDialog() != nullptr; })) return 1;
+    HWND d = ProgramDialog();
+    std::wstring text;
+    EnumChildWindows(d, CollectStatic, reinterpret_cast<LPARAM>(&text));
+    const LRESULT def = SendMessageW(d, DM_GETDEFID, 0, 0);
+    const LONG ex = GetWindowLongW(d, GWL_EXSTYLE);
+    std::printf("{\"caption\":%s,\"text\":%s,\"default\":%d,\"topmost\":%s,\"yes\":%s,\"no\":%s}\n",
+                Json(Text(d)).c_str(), Json(text).c_str(), HIWORD(def) == DC_HASDEFID ? int(LOWORD(def)) : 0,
+                (ex & WS_EX_TOPMOST) ? "true" : "false", GetDlgItem(d, IDYES) ? "true" : "false",
+                GetDlgItem(d, IDNO) ? "true" : "false");
+    return 0;
+  }
+  if (cmd == L"answer" && argc > 2) {
+    HWND d = ProgramDialog();
+    if (!d) return 1;
+    const int id = std::wstring(argv[2]) == L"yes" ? IDYES : IDNO;
+    PostMessageW(d, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(d, id)));
+    return 0;
+  }
+
+  HWND main = MainWindow();
+  if (!main) {
+    std::fputs("no window of class TFrmQuorvane\n", stderr);
+    return 1;
+  }
+  if (cmd == L"dump") return Dump(main);
+  if (cmd == L"send" && argc > 3) {
+    const LRESULT r = SendMessageW(main, UINT(arg(2)), WPARAM(arg(3)), 0);
+    std::printf("%ld\n", long(r));
+    return 0;
+  }
+  if (cmd == L"post" && argc > 3) return PostMessageW(main, UINT(arg(2)), WPARAM(arg(3)), 0) ? 0 : 1;
+  if (cmd == L"command" && argc > 2) return PostMessageW(main, WM_COMMAND, WPARAM(arg(2)), 0) ? 0 : 1;
+  if (cmd == L"click" && argc > 2) {
+    HWND c = ChildByName(main, argv[2]);
+    if (!c) return 1;
+    SendMessageW(c, BM_CLICK, 0, 0);
+    return 0;
+  }
+  return Usage();
+}

@@ -1,0 +1,739 @@
+#include "ui/win32/win32_ui.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace ui::win32 {
+
+HMODULE LoadSystemLibrary(const wchar_t* name) {
+  return LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+namespace {
+
+constexpr wchar_t kPanelClass[] = L"QuorvanePanel";
+constexpr wchar_t kHiddenClass[] = L"QuorvaneApplication";
+constexpr UINT kWakeMessage = WM_APP + 2;
+constexpr UINT kTrayIconId = 1;
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+
+using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+using SystemParametersInfoForDpiFn = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
+using InitCommonControlsExFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+
+template <class Fn>
+Fn UserProc(const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+UINT WindowDpi(HWND hwnd) {
+  static const auto getDpi = UserProc<GetDpiForWindowFn>("GetDpiForWindow");
+  if (getDpi && hwnd) {
+    if (UINT dpi = getDpi(hwnd)) return dpi;
+  }
+  HDC dc = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+  ReleaseDC(nullptr, dc);
+  return dpi > 0 ? UINT(dpi) : 96u;
+}
+
+void InitCommonControlsOnce() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  if (HMODULE comctl = LoadSystemLibrary(L"comctl32.dll")) {
+    auto init = reinterpret_cast<InitCommonControlsExFn>(
+        reinterpret_cast<void*>(GetProcAddress(comctl, "InitCommonControlsEx")));
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
+    if (init) init(&icc);
+  }
+}
+
+COLORREF ToColorRef(std::int32_t rgb) {
+  return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+// The idle and running chip glyphs, drawn at whatever size the tray asks for.
+HICON MakeChipIcon(int size, COLORREF body, COLORREF pins) {
+  BITMAPV5HEADER bi{};
+  bi.bV5Size = sizeof bi;
+  bi.bV5Width = size;
+  bi.bV5Height = -size;
+  bi.bV5Planes = 1;
+  bi.bV5BitCount = 32;
+  bi.bV5Compression = BI_BITFIELDS;
+  bi.bV5RedMask = 0x00FF0000;
+  bi.bV5GreenMask = 0x0000FF00;
+  bi.bV5BlueMask = 0x000000FF;
+  bi.bV5AlphaMask = 0xFF000000;
+  void* bits = nullptr;
+  HDC dc = GetDC(nullptr);
+  HBITMAP color = CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS, &bits, nullptr, 0);
+  ReleaseDC(nullptr, dc);
+  if (!color) return nullptr;
+  auto* px = static_cast<std::uint32_t*>(bits);
+  auto argb = [](COLORREF c) {
+    return 0xFF000000u | std::uint32_t(GetRValue(c)) << 16 | std::uint32_t(GetGValue(c)) << 8 | GetBValue(c);
+  };
+  const double u = size / 16.0;  // glyph designed on a 16-unit grid
+  auto fill = [&](double l, double t, double r, double b, std::uint32_t c) {
+    for (int y = int(std::lround(t * u)); y < int(std::lround(b * u)); ++y)
+      for (int x = int(std::lround(l * u)); x < int(std::lround(r * u)); ++x)
+        if (x >= 0 && y >= 0 && x < size && y < size) px[y * size + x] = c;
+  };
+  std::fill(px, px + size * size, 0u);
+  for (int i = 0; i < 4; ++i) {
+    const double x = 3.5 + i * 2.5;
+    fill(x, 1, x + 1.5, 4, argb(pins));
+    fill(x, 12, x + 1.5, 15, argb(pins));
+  }
+  fill(2, 4, 14, 12, argb(body));
+  HBITMAP mask = CreateBitmap(size, size, 1, 1, nullptr);
+  ICONINFO ii{TRUE, 0, 0, mask, color};
+  HICON icon = CreateIconIndirect(&ii);
+  DeleteObject(mask);
+  DeleteObject(color);
+  return icon;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+class Win32Application::FormWindow final : public ControlPeer, public TimerPeer, public TrayIconPeer {
+ public:
+  FormWindow(Win32Application& owner, Form& form) : owner_(owner), form_(form) {}
+  ~FormWindow() override { Destroy(); }
+
+  void Realise();
+  void Destroy();
+  HWND Hwnd() const { return hwnd_; }
+
+  void Changed(Control& control, Prop what) override;
+  void Changed(Timer& timer) override;
+  void Changed(TrayIcon& icon) override;
+
+ private:
+  struct Native {
+    Control* model;
+    HWND hwnd;
+    HWND frame;  // group boxes: the frame drawn behind their children
+  };
+
+  static LRESULT CALLBACK FormProc(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT CALLBACK PanelProc(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT CALLBACK EditProc(HWND, UINT, WPARAM, LPARAM);
+  static FormWindow* FromHwnd(HWND hwnd);
+  LRESULT HandleForm(HWND, UINT, WPARAM, LPARAM);
+  // Messages that child controls send to whatever window is their parent.
+  bool HandleChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+  void RealiseChildren(Control& parent, HWND parentHwnd);
+  HWND CreateNative(Control& c, HWND parentHwnd, HWND& frame);
+  void Attach(Component& c);
+  Native* Find(Control& c);
+  Native* FindHwnd(HWND hwnd);
+  int Scale(int v) const { return MulDiv(v, int(dpi_), 96); }
+  RECT ScaledRect(const Rect& r) const { return {Scale(r.Left), Scale(r.Top), Scale(r.Left + r.Width), Scale(r.Top + r.Height)}; }
+  void ApplyBounds(Native& n);
+  void MakeFonts();
+  HFONT FontFor(Control& c);
+  void ApplyFonts();
+  void ApplyDpi(UINT dpi);
+  void TrayUpdate(TrayIcon& icon, DWORD message);
+  void MakeTrayImages();
+  void ShowTrayMenu(TrayIcon& icon);
+
+  Win32Application& owner_;
+  Form& form_;
+  HWND hwnd_ = nullptr;
+  UINT dpi_ = 96;
+  std::vector<Native> natives_;
+  std::vector<Timer*> timers_;
+  std::vector<TrayIcon*> trays_;
+  std::map<std::wstring, HFONT> ownFonts_;
+  HFONT designFont_ = nullptr;
+  HFONT desktopFont_ = nullptr;
+  HBRUSH white_ = CreateSolidBrush(kWhite);
+  HICON trayImages_[2] = {nullptr, nullptr};
+  UINT taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+};
+
+Win32Application::FormWindow* Win32Application::FormWindow::FromHwnd(HWND hwnd) {
+  return reinterpret_cast<FormWindow*>(GetPropW(hwnd, L"QuorvaneForm"));
+}
+
+void Win32Application::FormWindow::Realise() {
+  InitCommonControlsOnce();
+  HINSTANCE inst = owner_.instance_;
+  WNDCLASSEXW wc{sizeof wc};
+  wc.lpfnWndProc = FormProc;
+  wc.hInstance = inst;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = white_;
+  wc.hIcon = LoadIconW(inst, MAKEINTRESOURCEW(1));
+  wc.hIconSm = wc.hIcon;
+  wc.lpszClassName = form_.ClassName().c_str();
+  RegisterClassExW(&wc);
+  WNDCLASSEXW pc{sizeof pc};
+  pc.lpfnWndProc = PanelProc;
+  pc.hInstance = inst;
+  pc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  pc.hbrBackground = white_;
+  pc.lpszClassName = kPanelClass;
+  RegisterClassExW(&pc);
+
+  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+  hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, form_.ClassName().c_str(), form_.Caption().c_str(), style,
+                          CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, nullptr, nullptr, inst, nullptr);
+  if (!hwnd_) return;
+  SetPropW(hwnd_, L"QuorvaneForm", this);
+  form_.SetHandle(reinterpret_cast<NativeHandle>(hwnd_));
+  form_.AttachPeer(this);
+  dpi_ = WindowDpi(hwnd_);
+  MakeFonts();
+  RealiseChildren(form_, hwnd_);
+  for (const auto& c : form_.Components()) Attach(*c);
+  form_.OnComponentCreated = [this](Component& c) { Attach(c); };
+  ApplyDpi(dpi_);
+  // First position: centred on the screen's work area.
+  RECT wr, work;
+  GetWindowRect(hwnd_, &wr);
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const int w = wr.right - wr.left, h = wr.bottom - wr.top;
+  SetWindowPos(hwnd_, nullptr, work.left + (work.right - work.left - w) / 2,
+               work.top + (work.bottom - work.top - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Win32Application::FormWindow::Attach(Component& c) {
+  if (auto* t = dynamic_cast<Timer*>(&c)) {
+    timers_.push_back(t);
+    t->AttachPeer(this);
+    Changed(*t);
+  } else if (auto* icon = dynamic_cast<TrayIcon*>(&c)) {
+    trays_.push_back(icon);
+    icon->AttachPeer(this);
+    Changed(*icon);
+  }
+}
+
+void Win32Application::FormWindow::Destroy() {
+  if (!hwnd_) return;
+  form_.OnComponentCreated = nullptr;
+  for (TrayIcon* t : trays_) {
+    TrayUpdate(*t, NIM_DELETE);
+    t->AttachPeer(nullptr);
+  }
+  for (Timer* t : timers_) t->AttachPeer(nullptr);
+  for (Native& n : natives_) {
+    n.model->AttachPeer(nullptr);
+    if (ATOM a = ATOM(reinterpret_cast<UINT_PTR>(RemovePropW(n.hwnd, kNameProp)))) GlobalDeleteAtom(a);
+  }
+  form_.AttachPeer(nullptr);
+  RemovePropW(hwnd_, L"QuorvaneForm");
+  DestroyWindow(hwnd_);
+  hwnd_ = nullptr;
+  natives_.clear();
+  for (auto& [name, font] : ownFonts_) DeleteObject(font);
+  ownFonts_.clear();
+  if (designFont_) DeleteObject(designFont_);
+  if (desktopFont_) DeleteObject(desktopFont_);
+  for (HICON& i : trayImages_)
+    if (i) DestroyIcon(i), i = nullptr;
+  DeleteObject(white_);
+}
+
+HWND Win32Application::FormWindow::CreateNative(Control& c, HWND parent, HWND& frame) {
+  HINSTANCE inst = owner_.instance_;
+  const DWORD child = WS_CHILD | WS_CLIPSIBLINGS | (c.Visible() ? WS_VISIBLE : 0u);
+  auto make = [&](DWORD exStyle, const wchar_t* cls, DWORD style, const std::wstring& text) {
+    return CreateWindowExW(exStyle, cls, text.c_str(), child | style, 0, 0, 0, 0, parent, nullptr, inst, nullptr);
+  };
+  switch (c.Kind()) {
+    case ControlKind::Panel:
+    case ControlKind::PageControl:
+    case ControlKind::Page:
+    case ControlKind::ToolBar:
+    case ControlKind::Image:
+    case ControlKind::Indicator:
+      return make(WS_EX_CONTROLPARENT, kPanelClass, WS_CLIPCHILDREN, L"");
+    case ControlKind::GroupBox: {
+      HWND box = make(WS_EX_CONTROLPARENT, kPanelClass, 0, L"");
+      frame = CreateWindowExW(0, L"BUTTON", c.Caption().c_str(), WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 0, 0, 0,
+                              box, nullptr, inst, nullptr);
+      return box;
+    }
+    case ControlKind::ToolButton:
+      return make(0, L"BUTTON", WS_TABSTOP | BS_PUSHLIKE | BS_CHECKBOX, c.Caption());
+    case ControlKind::Button:
+      return make(0, L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, c.Caption());
+    case ControlKind::CheckBox:
+      return make(0, L"BUTTON", WS_TABSTOP | BS_CHECKBOX, c.Caption());
+    case ControlKind::Label:
+      return make(0, L"STATIC",
+                  SS_NOTIFY | SS_NOPREFIX | (static_cast<Label&>(c).Centred ? SS_CENTER : SS_LEFT), c.Caption());
+    case ControlKind::Edit: {
+      HWND e = make(0, L"EDIT", WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL, c.Caption());
+      SetPropW(e, L"QuorvaneEditProc",
+               reinterpret_cast<HANDLE>(SetWindowLongPtrW(e, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(EditProc))));
+      return e;
+    }
+    case ControlKind::ComboBox:
+      return make(0, L"COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, L"");
+    case ControlKind::ProgressBar:
+      return make(0, PROGRESS_CLASSW, PBS_SMOOTH | 0x04 /* PBS_SMOOTHREVERSE */, L"");
+    case ControlKind::Form:
+      break;
+  }
+  return nullptr;
+}
+
+void Win32Application::FormWindow::RealiseChildren(Control& parent, HWND parentHwnd) {
+  std::vector<Control*> kids = parent.Children();
+  std::stable_sort(kids.begin(), kids.end(), [](Control* a, Control* b) { return a->TabOrder() < b->TabOrder(); });
+  for (Control* c : kids) {
+    HWND frame = nullptr;
+    HWND h = CreateNative(*c, parentHwnd, frame);
+    if (!h) continue;
+    SetPropW(h, kNameProp, reinterpret_cast<HANDLE>(UINT_PTR(GlobalAddAtomW(c->Name().c_str()))));
+    natives_.push_back({c, h, frame});
+    c->AttachPeer(this);
+    // The model may have changed before its window existed; bring the window up to date.
+    for (Prop p : {Prop::Enabled, Prop::Down, Prop::Checked, Prop::Items, Prop::Position}) {
+      const ControlKind k = c->Kind();
+      const bool applies = p == Prop::Enabled || (p == Prop::Down && k == ControlKind::ToolButton) ||
+                           (p == Prop::Checked && k == ControlKind::CheckBox) ||
+                           (p == Prop::Items && k == ControlKind::ComboBox) ||
+                           (p == Prop::Position && k == ControlKind::ProgressBar);
+      if (applies) Changed(*c, p);
+    }
+    RealiseChildren(*c, h);
+  }
+}
+
+Win32Application::FormWindow::Native* Win32Application::FormWindow::Find(Control& c) {
+  for (Native& n : natives_)
+    if (n.model == &c) return &n;
+  return nullptr;
+}
+
+Win32Application::FormWindow::Native* Win32Application::FormWindow::FindHwnd(HWND hwnd) {
+  for (Native& n : natives_)
+    if (n.hwnd == hwnd) return &n;
+  return nullptr;
+}
+
+void Win32Application::FormWindow::ApplyBounds(Native& n) {
+  RECT r = ScaledRect(n.model->Bounds());
+  int height = r.bottom - r.top;
+  // A drop-down list's window height includes its open list.
+  if (n.model->Kind() == ControlKind::ComboBox) height = Scale(160);
+  MoveWindow(n.hwnd, r.left, r.top, r.right - r.left, height, TRUE);
+  if (n.model->Kind() == ControlKind::ComboBox)
+    SendMessageW(n.hwnd, CB_SETITEMHEIGHT, WPARAM(-1), Scale(n.model->Bounds().Height) - 6);
+  if (n.frame) MoveWindow(n.frame, 0, 0, r.right - r.left, r.bottom - r.top, TRUE);
+}
+
+void Win32Application::FormWindow::MakeFonts() {
+  for (auto& [name, font] : ownFonts_) DeleteObject(font);
+  ownFonts_.clear();
+  if (designFont_) DeleteObject(designFont_);
+  if (desktopFont_) DeleteObject(desktopFont_);
+  designFont_ = CreateFontW(-Scale(11), 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, DEFAULT_QUALITY, 0, L"Tahoma");
+  LOGFONTW lf{};
+  static const auto forDpi = UserProc<SystemParametersInfoForDpiFn>("SystemParametersInfoForDpi");
+  if (!(forDpi && forDpi(SPI_GETICONTITLELOGFONT, sizeof lf, &lf, 0, dpi_))) {
+    SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof lf, &lf, 0);
+    lf.lfHeight = MulDiv(lf.lfHeight, int(dpi_), int(WindowDpi(nullptr)));
+  }
+  desktopFont_ = CreateFontIndirectW(&lf);
+}
+
+HFONT Win32Application::FormWindow::FontFor(Control& c) {
+  if (!c.OwnFontName().empty()) {
+    const std::wstring key = c.OwnFontName() + L"/" + std::to_wstring(c.OwnFontHeight());
+    auto it = ownFonts_.find(key);
+    if (it == ownFonts_.end())
+      it = ownFonts_.emplace(key, CreateFontW(-Scale(c.OwnFontHeight()), 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0,
+                                              0, ANTIALIASED_QUALITY, 0, c.OwnFontName().c_str())).first;
+    return it->second;
+  }
+  return form_.UsesDesktopFont() ? desktopFont_ : designFont_;
+}
+
+void Win32Application::FormWindow::ApplyFonts() {
+  for (Native& n : natives_) {
+    HFONT f = FontFor(*n.model);
+    SendMessageW(n.hwnd, WM_SETFONT, WPARAM(f), TRUE);
+    if (n.frame) SendMessageW(n.frame, WM_SETFONT, WPARAM(f), TRUE);
+  }
+}
+
+void Win32Application::FormWindow::ApplyDpi(UINT dpi) {
+  dpi_ = dpi;
+  MakeFonts();
+  ApplyFonts();
+  for (Native& n : natives_) ApplyBounds(n);
+  RECT r{0, 0, Scale(form_.ClientWidth()), Scale(form_.ClientHeight())};
+  const DWORD style = DWORD(GetWindowLongW(hwnd_, GWL_STYLE));
+  const DWORD exStyle = DWORD(GetWindowLongW(hwnd_, GWL_EXSTYLE));
+  static const auto adjust = UserProc<AdjustWindowRectExForDpiFn>("AdjustWindowRectExForDpi");
+  if (!(adjust && adjust(&r, style, FALSE, exStyle, dpi_))) AdjustWindowRectEx(&r, style, FALSE, exStyle);
+  SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  MakeTrayImages();
+  for (TrayIcon* t : trays_)
+    if (t->Visible()) TrayUpdate(*t, NIM_MODIFY);
+}
+
+void Win32Application::FormWindow::Changed(Control& c, Prop what) {
+  if (&c == &form_) {
+    switch (what) {
+      case Prop::Visible:
+        ShowWindow(hwnd_, c.Visible() ? SW_SHOW : SW_HIDE);
+        break;
+      case Prop::Caption:
+        SetWindowTextW(hwnd_, c.Caption().c_str());
+        break;
+      case Prop::Font:
+        ApplyFonts();
+        break;
+      case Prop::Focus:
+        SetFocus(hwnd_);
+        break;
+      default:
+        break;
+    }
+    return;
+  }
+  Native* n = Find(c);
+  if (!n) return;
+  switch (what) {
+    case Prop::Caption:
+      SetWindowTextW(n->frame ? n->frame : n->hwnd, c.Caption().c_str());
+      break;
+    case Prop::Visible:
+      ShowWindow(n->hwnd, c.Visible() ? SW_SHOW : SW_HIDE);
+      break;
+    case Prop::Enabled:
+      EnableWindow(n->hwnd, c.Enabled());
+      break;
+    case Prop::Bounds:
+      ApplyBounds(*n);
+      break;
+    case Prop::Down:
+      SendMessageW(n->hwnd, BM_SETCHECK, static_cast<ToolButton&>(c).Down() ? BST_CHECKED : BST_UNCHECKED, 0);
+      break;
+    case Prop::Checked:
+      SendMessageW(n->hwnd, BM_SETCHECK, static_cast<CheckBox&>(c).Checked() ? BST_CHECKED : BST_UNCHECKED, 0);
+      break;
+    case Prop::Items: {
+      auto& combo = static_cast<ComboBox&>(c);
+      SendMessageW(n->hwnd, CB_RESETCONTENT, 0, 0);
+      for (const auto& item : combo.Items()) SendMessageW(n->hwnd, CB_ADDSTRING, 0, LPARAM(item.c_str()));
+      SendMessageW(n->hwnd, CB_SETCURSEL, WPARAM(combo.ItemIndex()), 0);
+      break;
+    }
+    case Prop::ItemIndex:
+      SendMessageW(n->hwnd, CB_SETCURSEL, WPARAM(static_cast<ComboBox&>(c).ItemIndex()), 0);
+      break;
+    case Prop::Position:
+      SendMessageW(n->hwnd, PBM_SETPOS, WPARAM(static_cast<ProgressBar&>(c).Position()), 0);
+      break;
+    case Prop::Font:
+      SendMessageW(n->hwnd, WM_SETFONT, WPARAM(FontFor(c)), TRUE);
+      break;
+    case Prop::Color:
+      InvalidateRect(n->hwnd, nullptr, TRUE);
+      break;
+    case Prop::ActivePage:
+    case Prop::Focus:
+      break;
+  }
+}
+
+void Win32Application::FormWindow::Changed(Timer& timer) {
+  const UINT_PTR id = UINT_PTR(std::find(timers_.begin(), timers_.end(), &timer) - timers_.begin()) + 1;
+  if (timer.Enabled() && timer.Interval() > 0)
+    SetTimer(hwnd_, id, timer.Interval(), nullptr);
+  else
+    KillTimer(hwnd_, id);
+}
+
+void Win32Application::FormWindow::MakeTrayImages() {
+  for (HICON& i : trayImages_)
+    if (i) DestroyIcon(i), i = nullptr;
+  static const auto metricsForDpi =
+      reinterpret_cast<int(WINAPI*)(int, UINT)>(reinterpret_cast<void*>(
+          GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
+  const int size = metricsForDpi ? metricsForDpi(SM_CXSMICON, dpi_) : Scale(16);
+  trayImages_[0] = MakeChipIcon(size, RGB(0x43, 0xA0, 0x47), RGB(0xFF, 0x98, 0x00));
+  trayImages_[1] = MakeChipIcon(size, RGB(0x84, 0x84, 0x84), RGB(0xB9, 0xB9, 0xB9));
+}
+
+void Win32Application::FormWindow::TrayUpdate(TrayIcon& icon, DWORD message) {
+  NOTIFYICONDATAW nid{};
+  nid.cbSize = sizeof nid;
+  nid.hWnd = hwnd_;
+  nid.uID = kTrayIconId;
+  if (message != NIM_DELETE) {
+    nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    nid.uCallbackMessage = kTrayMessage;
+    if (!trayImages_[0]) MakeTrayImages();
+    const int index = icon.ImageIndex();
+    nid.hIcon = index >= 0 && index < 2 ? trayImages_[index] : nullptr;
+    lstrcpynW(nid.szTip, icon.Hint().c_str(), int(std::size(nid.szTip)));
+  }
+  if (!Shell_NotifyIconW(message, &nid) && message == NIM_MODIFY) Shell_NotifyIconW(NIM_ADD, &nid);
+}
+
+void Win32Application::FormWindow::Changed(TrayIcon& icon) {
+  if (icon.Visible() && !icon.Destroying()) {
+    TrayUpdate(icon, NIM_MODIFY);  // adds it when it is not there yet
+  } else {
+    TrayUpdate(icon, NIM_DELETE);
+  }
+}
+
+void Win32Application::FormWindow::ShowTrayMenu(TrayIcon& icon) {
+  if (!icon.Popup) return;
+  HMENU menu = CreatePopupMenu();
+  for (MenuItem* item : icon.Popup->Items()) {
+    if (item->IsSeparator())
+      AppendMenuW(menu, MF_SEPARATOR, UINT_PTR(item->Command()), nullptr);
+    else
+      AppendMenuW(menu, MF_STRING, UINT_PTR(item->Command()), item->Caption.c_str());
+  }
+  POINT pt;
+  GetCursorPos(&pt);
+  // The menu closes on a click elsewhere only while our window is in front.
+  SetForegroundWindow(hwnd_);
+  TrackPopupMenu(menu, TPM_RIGHTBUTTON, pt.x, pt.y, 0, hwnd_, nullptr);
+  PostMessageW(hwnd_, WM_NULL, 0, 0);
+  DestroyMenu(menu);
+}
+
+bool Win32Application::FormWindow::HandleChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  switch (msg) {
+    case WM_COMMAND: {
+      Native* n = FindHwnd(reinterpret_cast<HWND>(lParam));
+      if (!n) return false;
+      const UINT code = HIWORD(wParam);
+      Control& c = *n->model;
+      if (c.Kind() == ControlKind::ComboBox) {
+        if (code == CBN_SELCHANGE)
+          static_cast<ComboBox&>(c).UserSelect(int(SendMessageW(n->hwnd, CB_GETCURSEL, 0, 0)));
+      } else if (code == BN_CLICKED || (c.Kind() == ControlKind::Label && code == STN_CLICKED)) {
+        c.Click();
+        // A push-like button toggles itself on a click; the model decides what stays down.
+        if (c.Kind() == ControlKind::ToolButton) Changed(c, Prop::Down);
+      }
+      result = 0;
+      return true;
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+      HDC dc = reinterpret_cast<HDC>(wParam);
+      Native* n = FindHwnd(reinterpret_cast<HWND>(lParam));
+      const std::int32_t color = n ? n->model->FontColor() : -1;
+      SetTextColor(dc, color < 0 ? GetSysColor(COLOR_WINDOWTEXT) : ToColorRef(color));
+      SetBkColor(dc, kWhite);
+      result = reinterpret_cast<LRESULT>(white_);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+LRESULT CALLBACK Win32Application::FormWindow::PanelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  try {
+    HWND top = GetAncestor(hwnd, GA_ROOT);
+    if (FormWindow* self = top ? FromHwnd(top) : nullptr) {
+      LRESULT result = 0;
+      if (self->HandleChildNotify(msg, wParam, lParam, result)) return result;
+      if (msg == WM_LBUTTONUP) {
+        if (Native* n = self->FindHwnd(hwnd)) n->model->Click();
+        return 0;
+      }
+      if (msg == WM_SETCURSOR) {
+        Native* n = self->FindHwnd(hwnd);
+        if (n && n->model->Kind() == ControlKind::Image) {
+          SetCursor(LoadCursorW(nullptr, IDC_HAND));
+          return TRUE;
+        }
+      }
+    }
+  } catch (...) {
+  }
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+LRESULT CALLBACK Win32Application::FormWindow::EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto old = reinterpret_cast<WNDPROC>(GetPropW(hwnd, L"QuorvaneEditProc"));
+  if (msg == WM_LBUTTONUP) {
+    try {
+      HWND top = GetAncestor(hwnd, GA_ROOT);
+      if (FormWindow* self = top ? FromHwnd(top) : nullptr) {
+        const LRESULT r = CallWindowProcW(old, hwnd, msg, wParam, lParam);
+        if (Native* n = self->FindHwnd(hwnd)) n->model->Click();
+        return r;
+      }
+    } catch (...) {
+    }
+  }
+  if (msg == WM_NCDESTROY) RemovePropW(hwnd, L"QuorvaneEditProc");
+  return CallWindowProcW(old, hwnd, msg, wParam, lParam);
+}
+
+LRESULT CALLBACK Win32Application::FormWindow::FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  FormWindow* self = FromHwnd(hwnd);
+  if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
+  try {
+    return self->HandleForm(hwnd, msg, wParam, lParam);
+  } catch (...) {
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+  }
+}
+
+LRESULT Win32Application::FormWindow::HandleForm(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  std::intptr_t own = 0;
+  if (form_.HandleMessage(msg, wParam, lParam, own)) return own;
+  LRESULT result = 0;
+  if (HandleChildNotify(msg, wParam, lParam, result)) return result;
+  if (msg == taskbarCreated_ && msg != 0) {
+    // The shell restarted: our icons went with the old taskbar.
+    for (TrayIcon* t : trays_)
+      if (t->Visible()) TrayUpdate(*t, NIM_ADD);
+    return 0;
+  }
+  switch (msg) {
+    case WM_CLOSE:
+      form_.Close();
+      return 0;
+    case WM_TIMER: {
+      const std::size_t i = std::size_t(wParam) - 1;
+      if (i < timers_.size()) timers_[i]->Fire();
+      return 0;
+    }
+    case WM_COMMAND:
+      if (lParam == 0 && HIWORD(wParam) == 0) {
+        for (TrayIcon* t : trays_)
+          if (t->Popup)
+            if (MenuItem* item = t->Popup->FindCommand(LOWORD(wParam))) {
+              item->Click();
+              return 0;
+            }
+      }
+      break;
+    case kTrayMessage:
+      if (!trays_.empty()) {
+        TrayIcon& icon = *trays_.front();
+        switch (LOWORD(lParam)) {
+          case WM_LBUTTONUP:
+            icon.Click();
+            break;
+          case WM_RBUTTONUP:
+            ShowTrayMenu(icon);
+            break;
+        }
+      }
+      return 0;
+    case WM_DPICHANGED: {
+      ApplyDpi(HIWORD(wParam));
+      const RECT* r = reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(hwnd, nullptr, r->left, r->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      return 0;
+    }
+    case WM_ERASEBKGND: {
+      RECT rc;
+      GetClientRect(hwnd, &rc);
+      FillRect(reinterpret_cast<HDC>(wParam), &rc, white_);
+      return 1;
+    }
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+Win32Application::Win32Application(HINSTANCE instance) : instance_(instance), app_(*this) {
+  WNDCLASSEXW wc{sizeof wc};
+  wc.lpfnWndProc = HiddenProc;
+  wc.hInstance = instance_;
+  wc.lpszClassName = kHiddenClass;
+  RegisterClassExW(&wc);
+  hidden_ = CreateWindowExW(WS_EX_TOOLWINDOW, kHiddenClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance_,
+                            nullptr);
+  SetWindowLongPtrW(hidden_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  HWND target = hidden_;
+  app_.Queue()->SetWake([target] { PostMessageW(target, kWakeMessage, 0, 0); });
+}
+
+Win32Application::~Win32Application() {
+  app_.Queue()->Shutdown();
+  form_.reset();
+  if (hidden_) DestroyWindow(hidden_);
+}
+
+LRESULT CALLBACK Win32Application::HiddenProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == kWakeMessage) {
+    if (auto* self = reinterpret_cast<Win32Application*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)))
+      self->app_.Queue()->Drain();
+    return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+int Win32Application::MessageDialog(const std::wstring& text, const std::wstring& caption, unsigned flags) {
+  return MessageBoxW(hidden_, text.c_str(), caption.c_str(), flags);
+}
+
+void Win32Application::Restore() {
+  if (Form* f = app_.MainForm()) {
+    HWND h = reinterpret_cast<HWND>(f->Handle());
+    if (h && IsIconic(h)) ShowWindow(h, SW_RESTORE);
+  }
+}
+
+void Win32Application::CreateForm(Form& form) {
+  form.SetVisible(false);
+  form_ = std::make_unique<FormWindow>(*this, form);
+  form_->Realise();
+  if (!app_.MainForm()) app_.SetMainForm(&form);
+  form.OnClosed = [this] {
+    app_.Terminate();
+    PostQuitMessage(0);
+  };
+  form.DoCreate();
+}
+
+int Win32Application::Run() {
+  Form* main = app_.MainForm();
+  if (main && app_.ShowMainForm && !main->Closed()) main->SetVisible(true);
+  MSG msg;
+  int code = 0;
+  while (!app_.Terminated()) {
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got == 0) {
+      code = int(msg.wParam);
+      break;
+    }
+    if (got < 0) break;
+    HWND formHwnd = form_ ? form_->Hwnd() : nullptr;
+    if (formHwnd && IsDialogMessageW(formHwnd, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  app_.Queue()->Shutdown();
+  form_.reset();
+  return code;
+}
+
+}  // namespace ui::win32

@@ -1,0 +1,52 @@
+// Win32 peers of the toolkit's model: the application's hidden window, the form and its
+// controls, timers, the tray icon, and the message loop.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/application.h"
+#include "ui/form.h"
+
+namespace ui::win32 {
+
+// Window property holding a global atom with the component's name, so outside tools
+// (the test probe) can tell the controls apart.
+inline constexpr wchar_t kNameProp[] = L"QuorvaneName";
+// Tray icon notifications arrive at the form as this message.
+inline constexpr UINT kTrayMessage = WM_APP + 1;
+
+// Loads a system DLL from System32 only.
+HMODULE LoadSystemLibrary(const wchar_t* name);
+
+class Win32Application final : public ApplicationPlatform {
+ public:
+  explicit Win32Application(HINSTANCE instance);
+  ~Win32Application() override;
+
+  Application& App() { return app_; }
+  HINSTANCE Instance() const { return instance_; }
+
+  int MessageDialog(const std::wstring& text, const std::wstring& caption, unsigned flags) override;
+  void Restore() override;
+  NativeHandle Handle() override { return reinterpret_cast<NativeHandle>(hidden_); }
+  int MonitorCount() override { return GetSystemMetrics(SM_CMONITORS); }
+
+  // Realises the form with all its controls, timers and tray icons, then runs its creation step.
+  void CreateForm(Form& form);
+  // Runs the loop until the main form closes; returns the exit code.
+  int Run();
+
+ private:
+  static LRESULT CALLBACK HiddenProc(HWND, UINT, WPARAM, LPARAM);
+  HINSTANCE instance_;
+  Application app_;
+  HWND hidden_ = nullptr;
+  class FormWindow;
+  std::unique_ptr<FormWindow> form_;
+};
+
+}  // namespace ui::win32
