@@ -16,7 +16,8 @@ KNOWN_DLLS.discard("gdiplus.dll")
 exe = sys.argv[1]
 out = subprocess.run(["i686-w64-mingw32-objdump", "-p", exe], capture_output=True, text=True, check=True).stdout
 imports = sorted({m.lower() for m in re.findall(r"DLL Name: (\S+)", out)})
-delayed = re.findall(r"Delay Import", out)
+# The data directory always lists the delay-import entry; only a non-empty one counts.
+delayed = [m for m in re.findall(r"Entry d ([0-9a-f]{8}) ([0-9a-f]{8}) Delay Import", out) if m[1] != "00000000"]
 bad = [d for d in imports if d not in KNOWN_DLLS]
 print("imports:", ", ".join(imports))
 if "file format pei-i386" not in out:

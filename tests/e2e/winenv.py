@@ -10,6 +10,7 @@ import shutil
 import signal
 import subprocess
 import sys
+import tempfile
 import time
 
 SOURCE = pathlib.Path(os.environ.get("QUORVANE_SOURCE", pathlib.Path(__file__).resolve().parents[2]))
@@ -89,20 +90,41 @@ class WineSession:
             prepare_prefix(self.prefix, self.env)
             if self.dpi:
                 _reg_add(self.env, r"HKCU\Control Panel\Desktop", "LogPixels", str(self.dpi), "REG_DWORD")
+            self._start_server()
         except BaseException:
             self.close()
             raise
         return self
 
+    def _start_server(self):
+        # A persistent server: a process that starts while an idle server is shutting itself
+        # down can hang, which made tests flaky.
+        subprocess.run(["wineserver", "-p"], env=self.env, check=False, timeout=60,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
     def start(self, exe, *args):
-        p = subprocess.Popen(["wine", str(exe), *args], env=self.env, stdout=subprocess.PIPE,
-                             stderr=subprocess.STDOUT, start_new_session=True)
+        # Output goes to files, never pipes: Wine's own services started by this process
+        # inherit its handles and would hold a pipe open long after the process ended.
+        out = tempfile.TemporaryFile()
+        p = subprocess.Popen(["wine", str(exe), *args], env=self.env, stdout=out, stderr=subprocess.STDOUT,
+                             start_new_session=True)
+        p.output_file = out
         self.procs.append(p)
         return p
 
     def run(self, exe, *args, timeout=60):
-        return subprocess.run(["wine", str(exe), *args], env=self.env, capture_output=True, text=True,
-                              timeout=timeout)
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            p = subprocess.Popen(["wine", str(exe), *args], env=self.env, stdout=out, stderr=err)
+            try:
+                code = p.wait(timeout=timeout)
+            except subprocess.TimeoutExpired:
+                p.kill()
+                p.wait()
+                raise
+            out.seek(0)
+            err.seek(0)
+            return subprocess.CompletedProcess(p.args, code, out.read().decode("utf-8", "replace"),
+                                               err.read().decode("utf-8", "replace"))
 
     def screenshot(self, path):
         subprocess.run(["import", "-display", self.env["DISPLAY"], "-window", "root", str(path)],
@@ -118,7 +140,14 @@ class WineSession:
                 p.wait(timeout=10)
             except subprocess.TimeoutExpired:
                 os.killpg(p.pid, signal.SIGKILL)
+                p.wait()
+            p.output_file.close()
         self.procs.clear()
+
+    def restart_programs(self):
+        """Ends every Windows process and starts a fresh persistent server for the next test."""
+        self.kill_programs()
+        self._start_server()
 
     def close(self):
         if self.env:

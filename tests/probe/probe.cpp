@@ -204,10 +204,13 @@ int wmain(int argc, wchar_t** argv) {
     HWND d = ProgramDialog();
     std::wstring text;
     EnumChildWindows(d, CollectStatic, reinterpret_cast<LPARAM>(&text));
-    const LRESULT def = SendMessageW(d, DM_GETDEFID, 0, 0);
+    // The default button is the one drawn as default; message boxes need not answer DM_GETDEFID.
+    int def = 0;
+    for (HWND b = GetWindow(d, GW_CHILD); b; b = GetWindow(b, GW_HWNDNEXT))
+      if (ClassOf(b) == L"Button" && (GetWindowLongW(b, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON) def = GetDlgCtrlID(b);
     const LONG ex = GetWindowLongW(d, GWL_EXSTYLE);
     std::printf("{\"caption\":%s,\"text\":%s,\"default\":%d,\"topmost\":%s,\"yes\":%s,\"no\":%s}\n",
-                Json(Text(d)).c_str(), Json(text).c_str(), HIWORD(def) == DC_HASDEFID ? int(LOWORD(def)) : 0,
+                Json(Text(d)).c_str(), Json(text).c_str(), def,
                 (ex & WS_EX_TOPMOST) ? "true" : "false", GetDlgItem(d, IDYES) ? "true" : "false",
                 GetDlgItem(d, IDNO) ? "true" : "false");
     return 0;
@@ -227,7 +230,10 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (cmd == L"dump") return Dump(main);
   if (cmd == L"send" && argc > 3) {
-    const LRESULT r = SendMessageW(main, UINT(arg(2)), WPARAM(arg(3)), 0);
+    // WM_HELP carries a pointer that the system copies across processes; it must be real.
+    HELPINFO help{sizeof(HELPINFO), HELPINFO_WINDOW, 0, main, 0, {0, 0}};
+    const UINT msg = UINT(arg(2));
+    const LRESULT r = SendMessageW(main, msg, WPARAM(arg(3)), msg == WM_HELP ? reinterpret_cast<LPARAM>(&help) : 0);
     std::printf("%ld\n", long(r));
     return 0;
   }
