@@ -24,3 +24,6 @@ if(QUORVANE_WIN_BUILD)
            WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/e2e)
   set_tests_properties(win_tests e2e PROPERTIES ENVIRONMENT "${_wine_env}" TIMEOUT 900)
 endif()
+
+# Native benchmarks (bench/ owns its own build rules).
+include(${CMAKE_SOURCE_DIR}/bench/native.cmake OPTIONAL)

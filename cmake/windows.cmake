@@ -30,3 +30,6 @@ file(GLOB WIN_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp
 add_executable(win_tests ${WIN_TEST_SOURCES} app/Quorvane.rc)
 target_link_options(win_tests PRIVATE ${QUORVANE_STATIC_LINK})
 target_link_libraries(win_tests PRIVATE quorvane_win32 gtest_win user32 gdi32 shell32 ole32)
+
+# Idle-cost baseline and its measurement (bench/ owns its own build rules).
+include(${CMAKE_SOURCE_DIR}/bench/windows.cmake OPTIONAL)
