@@ -65,6 +65,16 @@ constexpr std::array kFonts{OwnFontEntry{L"LblTitle", L"Tahoma", 59, true}};
 
 }  // namespace
 
+ui::VectorDrawing MakerLogo() {
+  using S = ui::VectorShape;
+  ui::VectorDrawing logo{112, 50, {}};
+  // A "V" of two crossing strokes, then the maker's name.
+  logo.Shapes.push_back(S{S::Kind::Polygon, 0x1E6FD9, {3, 13, 10, 13, 21, 37, 14, 37}, {}, {}, false});
+  logo.Shapes.push_back(S{S::Kind::Polygon, 0x4FB3F6, {24, 13, 31, 13, 21, 37, 14, 37}, {}, {}, false});
+  logo.Shapes.push_back(S{S::Kind::Text, 0x3A3A3A, {34, 17, 15}, L"Vantorel", L"Tahoma", true});
+  return logo;
+}
+
 std::span<const OwnFontEntry> MainFonts() { return kFonts; }
 std::span<const LayoutEntry> MainLayout() { return kLayout; }
 std::span<const ListEntries> MainLists() { return kLists; }

@@ -34,6 +34,8 @@ inline constexpr int kClientHeight = 450;
 
 std::span<const LayoutEntry> MainLayout();
 std::span<const ListEntries> MainLists();
+// The maker's logo for SVGIconImage1, on its 112 x 50 box.
+ui::VectorDrawing MakerLogo();
 std::span<const OwnFontEntry> MainFonts();
 
 // Menu commands of the tray pop-up; fixed so that tools outside the program can name them.

@@ -72,6 +72,7 @@ void TFrmQuorvane::BuildComponents() {
   BtnConfig = Find<ui::ToolButton>(L"BtnConfig");
   BtnDonate = Find<ui::ToolButton>(L"BtnDonate");
   SVGIconImage1 = Find<ui::Image>(L"SVGIconImage1");
+  SVGIconImage1->Drawing = MakerLogo();
   PnlMain = Find<ui::PageControl>(L"PnlMain");
   LblPhysStatus = Find<ui::Label>(L"LblPhysStatus");
   LblVirtual = Find<ui::Label>(L"LblVirtual");

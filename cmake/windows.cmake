@@ -5,10 +5,10 @@ add_compile_definitions(UNICODE _UNICODE WINVER=0x0A00 _WIN32_WINNT=0x0A00 NOMIN
 set(QUORVANE_STATIC_LINK -static -static-libgcc -static-libstdc++ $<$<CONFIG:MinSizeRel,Release>:-s>)
 
 add_library(quorvane_win32 STATIC
-  memory/memory_win32.cpp
+  memory/memory_win32.cpp memory/purge_win32.cpp
   shell/trayicon_win32.cpp
   update/version.cpp update/version_win32.cpp
-  ui/win32/win32_ui.cpp
+  ui/win32/win32_ui.cpp ui/win32/vector_paint.cpp
   app/services_win32.cpp)
 target_link_libraries(quorvane_win32 PUBLIC quorvane_core)
 
@@ -16,7 +16,7 @@ add_executable(Quorvane WIN32 app/entry_win32.cpp app/Quorvane.rc)
 set_source_files_properties(app/Quorvane.rc PROPERTIES OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/app/Quorvane.manifest)
 target_link_options(Quorvane PRIVATE -municode ${QUORVANE_STATIC_LINK} -Wl,--nxcompat -Wl,--dynamicbase)
 # Only DLLs that Windows always takes from System32; everything else is loaded at run time.
-target_link_libraries(Quorvane PRIVATE quorvane_win32 user32 gdi32 shell32 ole32)
+target_link_libraries(Quorvane PRIVATE quorvane_win32 user32 gdi32 shell32 ole32 advapi32)
 
 add_executable(qprobe tests/probe/probe.cpp)
 target_link_options(qprobe PRIVATE -municode ${QUORVANE_STATIC_LINK})
@@ -29,7 +29,7 @@ target_compile_options(gtest_win PRIVATE -w)
 file(GLOB WIN_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
 add_executable(win_tests ${WIN_TEST_SOURCES} app/Quorvane.rc)
 target_link_options(win_tests PRIVATE ${QUORVANE_STATIC_LINK})
-target_link_libraries(win_tests PRIVATE quorvane_win32 gtest_win user32 gdi32 shell32 ole32)
+target_link_libraries(win_tests PRIVATE quorvane_win32 gtest_win user32 gdi32 shell32 ole32 advapi32)
 
 # Idle-cost baseline and its measurement (bench/ owns its own build rules).
 include(${CMAKE_SOURCE_DIR}/bench/windows.cmake OPTIONAL)

@@ -1,6 +1,7 @@
 #include "ui/control.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace ui {
 
@@ -78,6 +79,21 @@ void ToolButton::SetDown(bool down) {
 }  // namespace ui
 
 namespace ui {
+
+Indicator::Indicator(Component* owner, std::wstring name, Control* parent)
+    : Control(owner, std::move(name), ControlKind::Indicator, parent) {
+  // Eight sectors on a 32-unit square, fading round the ring.
+  Drawing.Width = Drawing.Height = 32;
+  constexpr float kPi = 3.14159265f;
+  for (int i = 0; i < 8; ++i) {
+    const float a0 = (i * 45.0f - 18.0f) * kPi / 180, a1 = (i * 45.0f + 18.0f) * kPi / 180;
+    const std::uint32_t grey = std::uint32_t(0x40 + i * 0x18);
+    VectorShape sector{VectorShape::Kind::Polygon, grey << 16 | grey << 8 | grey, {}, {}, {}, false};
+    for (float a : {a0, a1}) sector.coords.insert(sector.coords.end(), {16 + 15 * std::cos(a), 16 + 15 * std::sin(a)});
+    for (float a : {a1, a0}) sector.coords.insert(sector.coords.end(), {16 + 9 * std::cos(a), 16 + 9 * std::sin(a)});
+    Drawing.Shapes.push_back(std::move(sector));
+  }
+}
 
 void ProgressBar::SetPosition(int position) {
   position = std::clamp(position, 0, 100);

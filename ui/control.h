@@ -155,10 +155,28 @@ class ToolButton : public Control {
 
 namespace ui {
 
+// A vector drawing in design units; the peer scales it to the control's box, so it stays
+// crisp at any DPI.
+struct VectorShape {
+  enum class Kind { Polygon, Ellipse, Text } kind = Kind::Polygon;
+  std::uint32_t rgb = 0;
+  // Polygon: x0, y0, x1, y1, ...; ellipse: left, top, width, height; text: left, top, height.
+  std::vector<float> coords;
+  std::wstring text;
+  std::wstring font;
+  bool bold = false;
+};
+
+struct VectorDrawing {
+  float Width = 0, Height = 0;
+  std::vector<VectorShape> Shapes;
+};
+
 class Image : public Control {
  public:
   Image(Component* owner, std::wstring name, Control* parent)
       : Control(owner, std::move(name), ControlKind::Image, parent) {}
+  VectorDrawing Drawing;
 };
 
 class GroupBox : public Control {
@@ -173,10 +191,11 @@ class Button : public Control {
       : Control(owner, std::move(name), ControlKind::Button, parent) {}
 };
 
+// An activity indicator: a ring of sectors.
 class Indicator : public Control {
  public:
-  Indicator(Component* owner, std::wstring name, Control* parent)
-      : Control(owner, std::move(name), ControlKind::Indicator, parent) {}
+  Indicator(Component* owner, std::wstring name, Control* parent);
+  VectorDrawing Drawing;
 };
 
 class ProgressBar : public Control {

@@ -1,5 +1,7 @@
 #include "ui/win32/win32_ui.h"
 
+#include "ui/win32/vector_paint.h"
+
 #include <commctrl.h>
 #include <shellapi.h>
 
@@ -101,6 +103,26 @@ HICON MakeChipIcon(int size, COLORREF body, COLORREF pins) {
   return icon;
 }
 
+// Draws off screen first, so a repaint never flickers through white.
+void PaintBuffered(HWND hwnd, const VectorDrawing& drawing) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hwnd, &ps);
+  RECT rc;
+  GetClientRect(hwnd, &rc);
+  HDC mem = CreateCompatibleDC(dc);
+  HBITMAP bmp = CreateCompatibleBitmap(dc, rc.right, rc.bottom);
+  if (mem && bmp) {
+    HGDIOBJ old = SelectObject(mem, bmp);
+    FillRect(mem, &rc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    PaintDrawing(mem, rc, drawing);
+    BitBlt(dc, 0, 0, rc.right, rc.bottom, mem, 0, 0, SRCCOPY);
+    SelectObject(mem, old);
+  }
+  if (bmp) DeleteObject(bmp);
+  if (mem) DeleteDC(mem);
+  EndPaint(hwnd, &ps);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -141,6 +163,7 @@ class Win32Application::FormWindow final : public ControlPeer, public TimerPeer,
   int Scale(int v) const { return MulDiv(v, int(dpi_), 96); }
   RECT ScaledRect(const Rect& r) const { return {Scale(r.Left), Scale(r.Top), Scale(r.Left + r.Width), Scale(r.Top + r.Height)}; }
   void ApplyBounds(Native& n);
+  void FitComboHeight(Native& n);
   void MakeFonts();
   HFONT FontFor(Control& c);
   void ApplyFonts();
@@ -286,7 +309,7 @@ HWND Win32Application::FormWindow::CreateNative(Control& c, HWND parent, HWND& f
     case ControlKind::ComboBox:
       return make(0, L"COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, L"");
     case ControlKind::ProgressBar:
-      return make(0, PROGRESS_CLASSW, PBS_SMOOTH | 0x04 /* PBS_SMOOTHREVERSE */, L"");
+      return make(0, PROGRESS_CLASSW, PBS_SMOOTH | PBS_SMOOTHREVERSE, L"");
     case ControlKind::Form:
       break;
   }
@@ -334,9 +357,25 @@ void Win32Application::FormWindow::ApplyBounds(Native& n) {
   // A drop-down list's window height includes its open list.
   if (n.model->Kind() == ControlKind::ComboBox) height = Scale(160);
   MoveWindow(n.hwnd, r.left, r.top, r.right - r.left, height, TRUE);
-  if (n.model->Kind() == ControlKind::ComboBox)
-    SendMessageW(n.hwnd, CB_SETITEMHEIGHT, WPARAM(-1), Scale(n.model->Bounds().Height) - 6);
+  if (n.model->Kind() == ControlKind::ComboBox) FitComboHeight(n);
   if (n.frame) MoveWindow(n.frame, 0, 0, r.right - r.left, r.bottom - r.top, TRUE);
+}
+
+// A closed drop-down list is as high as its font makes it; set its field so that the whole
+// control has the layout's height at this DPI.
+void Win32Application::FormWindow::FitComboHeight(Native& n) {
+  const int target = Scale(n.model->Bounds().Top + n.model->Bounds().Height) - Scale(n.model->Bounds().Top);
+  // Steer by what we set, not by what the control reports: some systems answer the field
+  // height with a padding that they add themselves.
+  LRESULT field = SendMessageW(n.hwnd, CB_GETITEMHEIGHT, WPARAM(-1), 0);
+  for (int step = 0; step < 4 && field > 0; ++step) {
+    RECT wr;
+    GetWindowRect(n.hwnd, &wr);
+    const int off = target - (wr.bottom - wr.top);
+    if (off == 0 || field + off <= 0) return;
+    field += off;
+    SendMessageW(n.hwnd, CB_SETITEMHEIGHT, WPARAM(-1), field);
+  }
 }
 
 void Win32Application::FormWindow::MakeFonts() {
@@ -371,6 +410,7 @@ void Win32Application::FormWindow::ApplyFonts() {
     HFONT f = FontFor(*n.model);
     SendMessageW(n.hwnd, WM_SETFONT, WPARAM(f), TRUE);
     if (n.frame) SendMessageW(n.frame, WM_SETFONT, WPARAM(f), TRUE);
+    if (n.model->Kind() == ControlKind::ComboBox) FitComboHeight(n);
   }
 }
 
@@ -559,6 +599,16 @@ LRESULT CALLBACK Win32Application::FormWindow::PanelProc(HWND hwnd, UINT msg, WP
       if (msg == WM_LBUTTONUP) {
         if (Native* n = self->FindHwnd(hwnd)) n->model->Click();
         return 0;
+      }
+      if (msg == WM_PAINT) {
+        Control* model = self->FindHwnd(hwnd) ? self->FindHwnd(hwnd)->model : nullptr;
+        const VectorDrawing* drawing = nullptr;
+        if (auto* image = dynamic_cast<Image*>(model)) drawing = &image->Drawing;
+        if (auto* indicator = dynamic_cast<Indicator*>(model)) drawing = &indicator->Drawing;
+        if (drawing) {
+          PaintBuffered(hwnd, *drawing);
+          return 0;
+        }
       }
       if (msg == WM_SETCURSOR) {
         Native* n = self->FindHwnd(hwnd);
