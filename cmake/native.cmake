@@ -20,7 +20,7 @@ if(QUORVANE_WIN_BUILD)
   add_test(NAME imports COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/e2e/check_imports.py
            ${QUORVANE_WIN_BUILD}/Quorvane.exe)
   add_test(NAME win_tests COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/e2e/run_win_tests.py)
-  add_test(NAME e2e COMMAND python3 -m unittest -v e2e_main
+  add_test(NAME e2e COMMAND python3 -m unittest discover -v -p "e2e_*.py"
            WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/e2e)
   set_tests_properties(win_tests e2e PROPERTIES ENVIRONMENT "${_wine_env}" TIMEOUT 900)
 endif()

@@ -20,7 +20,7 @@ target_link_libraries(Quorvane PRIVATE quorvane_win32 user32 gdi32 shell32 ole32
 
 add_executable(qprobe tests/probe/probe.cpp)
 target_link_options(qprobe PRIVATE -municode ${QUORVANE_STATIC_LINK})
-target_link_libraries(qprobe PRIVATE user32 gdi32)
+target_link_libraries(qprobe PRIVATE user32 gdi32 shell32)
 
 set(GTEST_SRC_DIR /usr/src/googletest CACHE PATH "GoogleTest sources (Debian googletest package)")
 add_library(gtest_win STATIC ${GTEST_SRC_DIR}/googletest/src/gtest-all.cc ${GTEST_SRC_DIR}/googletest/src/gtest_main.cc)

@@ -1,6 +1,7 @@
 // A small tool for the end-to-end tests: finds the running program's window and reports or
 // drives it the way a user or another process would. Prints JSON; exit 0 on success.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -178,9 +179,22 @@ bool WaitFor(DWORD timeoutMs, bool (*condition)()) {
   }
 }
 
+// Whether the shell holds our tray icon: a modification that changes nothing succeeds only
+// for an icon the shell knows.
+bool TrayIconPresent() {
+  HWND main = MainWindow();
+  if (!main) return false;
+  NOTIFYICONDATAW nid{};
+  nid.cbSize = sizeof nid;
+  nid.hWnd = main;
+  nid.uID = 1;
+  return Shell_NotifyIconW(NIM_MODIFY, &nid) != FALSE;
+}
+
 int Usage() {
   std::fputs("usage: qprobe dump | wait-window MS | wait-visible MS | wait-hidden MS | wait-gone MS |\n"
-             "  send MSG WPARAM | post MSG WPARAM | click NAME | command ID | dialog MS | answer yes|no\n",
+             "  send MSG WPARAM | post MSG WPARAM | click NAME | command ID | dialog MS | answer yes|no |\n"
+             "  tray | wait-tray MS | tray-click left|right\n",
              stderr);
   return 2;
 }
@@ -197,6 +211,16 @@ int wmain(int argc, wchar_t** argv) {
     return WaitFor(DWORD(arg(2)), [] { HWND h = MainWindow(); return h && IsWindowVisible(h) != 0; }) ? 0 : 1;
   if (cmd == L"wait-hidden")
     return WaitFor(DWORD(arg(2)), [] { HWND h = MainWindow(); return h && !IsWindowVisible(h); }) ? 0 : 1;
+  if (cmd == L"wait-tray") return WaitFor(DWORD(arg(2)), TrayIconPresent) ? 0 : 1;
+  if (cmd == L"tray") {
+    std::printf("%d\n", TrayIconPresent() ? 1 : 0);
+    return 0;
+  }
+  // The shell's notification for a click on our icon: wParam the icon id, lParam the mouse message.
+  if (cmd == L"tray-click" && argc > 2) {
+    const UINT mouse = std::wstring(argv[2]) == L"right" ? WM_RBUTTONUP : WM_LBUTTONUP;
+    return PostMessageW(MainWindow(), WM_APP + 1, 1, mouse) ? 0 : 1;
+  }
   if (cmd == L"wait-gone") return WaitFor(DWORD(arg(2)), [] { return MainWindow() == nullptr; }) ? 0 : 1;
 
   if (cmd == L"dialog") {

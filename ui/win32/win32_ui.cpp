@@ -161,7 +161,18 @@ class Win32Application::FormWindow final : public ControlPeer, public TimerPeer,
   Native* Find(Control& c);
   Native* FindHwnd(HWND hwnd);
   int Scale(int v) const { return MulDiv(v, int(dpi_), 96); }
-  RECT ScaledRect(const Rect& r) const { return {Scale(r.Left), Scale(r.Top), Scale(r.Left + r.Width), Scale(r.Top + r.Height)}; }
+  // Scales the control's edges as positions in the form, so that rounding never accumulates
+  // down the parent chain; returns them relative to the parent.
+  RECT ScaledRect(const Control& c) const {
+    int x = 0, y = 0;
+    for (const Control* p = c.Parent(); p && p->Kind() != ControlKind::Form; p = p->Parent()) {
+      x += p->Bounds().Left;
+      y += p->Bounds().Top;
+    }
+    const Rect& r = c.Bounds();
+    return {Scale(x + r.Left) - Scale(x), Scale(y + r.Top) - Scale(y), Scale(x + r.Left + r.Width) - Scale(x),
+            Scale(y + r.Top + r.Height) - Scale(y)};
+  }
   void ApplyBounds(Native& n);
   void FitComboHeight(Native& n);
   void MakeFonts();
@@ -287,7 +298,7 @@ HWND Win32Application::FormWindow::CreateNative(Control& c, HWND parent, HWND& f
       return make(WS_EX_CONTROLPARENT, kPanelClass, WS_CLIPCHILDREN, L"");
     case ControlKind::GroupBox: {
       HWND box = make(WS_EX_CONTROLPARENT, kPanelClass, 0, L"");
-      frame = CreateWindowExW(0, L"BUTTON", c.Caption().c_str(), WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 0, 0, 0,
+      frame = CreateWindowExW(0, L"BUTTON", c.Caption().c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | BS_GROUPBOX, 0, 0, 0, 0,
                               box, nullptr, inst, nullptr);
       return box;
     }
@@ -336,6 +347,8 @@ void Win32Application::FormWindow::RealiseChildren(Control& parent, HWND parentH
       if (applies) Changed(*c, p);
     }
     RealiseChildren(*c, h);
+    // The frame stays beneath the box's controls, or it paints over them.
+    if (frame) SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
 }
 
@@ -352,7 +365,7 @@ Win32Application::FormWindow::Native* Win32Application::FormWindow::FindHwnd(HWN
 }
 
 void Win32Application::FormWindow::ApplyBounds(Native& n) {
-  RECT r = ScaledRect(n.model->Bounds());
+  RECT r = ScaledRect(*n.model);
   int height = r.bottom - r.top;
   // A drop-down list's window height includes its open list.
   if (n.model->Kind() == ControlKind::ComboBox) height = Scale(160);
@@ -364,7 +377,8 @@ void Win32Application::FormWindow::ApplyBounds(Native& n) {
 // A closed drop-down list is as high as its font makes it; set its field so that the whole
 // control has the layout's height at this DPI.
 void Win32Application::FormWindow::FitComboHeight(Native& n) {
-  const int target = Scale(n.model->Bounds().Top + n.model->Bounds().Height) - Scale(n.model->Bounds().Top);
+  const RECT box = ScaledRect(*n.model);
+  const int target = box.bottom - box.top;
   // Steer by what we set, not by what the control reports: some systems answer the field
   // height with a padding that they add themselves.
   LRESULT field = SendMessageW(n.hwnd, CB_GETITEMHEIGHT, WPARAM(-1), 0);
