@@ -135,6 +135,22 @@ class WindowAt96Dpi(WindowSession):
         self.assertTrue(form["foreground"])
         self.assertEqual(self.probe("tray").stdout.strip(), "1", "the tray icon went away")
 
+    def test_tray_menu_and_shell_restart(self):
+        self.session.start(EXE, "/start")
+        self.probe("wait-tray", 20000)
+        self.probe("tray-click", "right")
+        self.probe("menu", 5000)
+        self.session.screenshot(ARTEFACTS / "tray-menu.png")
+        # Its first item opens the window.
+        self.probe("menu-key", "down")
+        self.probe("menu-key", "enter")
+        self.probe("wait-visible", 5000)
+        # A restarted shell has lost every icon; ours comes back when it announces itself.
+        self.probe("tray-delete")
+        self.assertEqual(self.probe("tray").stdout.strip(), "0")
+        self.probe("taskbar-created")
+        self.probe("wait-tray", 5000)
+
 
 class WindowAt144Dpi(WindowSession):
     dpi = 144

@@ -191,10 +191,18 @@ bool TrayIconPresent() {
   return Shell_NotifyIconW(NIM_MODIFY, &nid) != FALSE;
 }
 
+// The open pop-up menu of any program, as its item texts ("-" for a separator).
+HWND OpenMenu() {
+  HWND m = nullptr;
+  while ((m = FindWindowExW(nullptr, m, L"#32768", nullptr)))
+    if (IsWindowVisible(m)) return m;
+  return nullptr;
+}
+
 int Usage() {
   std::fputs("usage: qprobe dump | wait-window MS | wait-visible MS | wait-hidden MS | wait-gone MS |\n"
              "  send MSG WPARAM | post MSG WPARAM | click NAME | command ID | dialog MS | answer yes|no |\n"
-             "  tray | wait-tray MS | tray-click left|right\n",
+             "  tray | wait-tray MS | tray-click left|right | menu MS | menu-key KEY | tray-delete | taskbar-created\n",
              stderr);
   return 2;
 }
@@ -221,6 +229,40 @@ int wmain(int argc, wchar_t** argv) {
     const UINT mouse = std::wstring(argv[2]) == L"right" ? WM_RBUTTONUP : WM_LBUTTONUP;
     return PostMessageW(MainWindow(), WM_APP + 1, 1, mouse) ? 0 : 1;
   }
+  if (cmd == L"menu") {
+    if (!WaitFor(DWORD(arg(2)), [] { return OpenMenu() != nullptr; })) return 1;
+    HMENU menu = reinterpret_cast<HMENU>(SendMessageW(OpenMenu(), 0x01E1 /* MN_GETHMENU */, 0, 0));
+    std::string out = "[";
+    for (int i = 0, n = GetMenuItemCount(menu); i < n; ++i) {
+      wchar_t text[256] = {};
+      MENUITEMINFOW mi{};
+      mi.cbSize = sizeof mi;
+      mi.fMask = MIIM_FTYPE | MIIM_STRING | MIIM_ID;
+      mi.dwTypeData = text;
+      mi.cch = 256;
+      GetMenuItemInfoW(menu, UINT(i), TRUE, &mi);
+      out += std::string(i ? "," : "") + "{\"id\":" + std::to_string(mi.wID) + ",\"text\":" +
+             Json((mi.fType & MFT_SEPARATOR) ? L"-" : text) + "}";
+    }
+    std::printf("%s]\n", out.c_str());
+    return 0;
+  }
+  // Keys to the open menu: "down", "enter", "escape".
+  if (cmd == L"menu-key" && argc > 2) {
+    HWND m = OpenMenu();
+    const std::wstring k = argv[2];
+    const WPARAM vk = k == L"down" ? VK_DOWN : k == L"enter" ? VK_RETURN : VK_ESCAPE;
+    return m && PostMessageW(m, WM_KEYDOWN, vk, 0) ? 0 : 1;
+  }
+  if (cmd == L"tray-delete") {
+    NOTIFYICONDATAW nid{};
+    nid.cbSize = sizeof nid;
+    nid.hWnd = MainWindow();
+    nid.uID = 1;
+    return Shell_NotifyIconW(NIM_DELETE, &nid) ? 0 : 1;
+  }
+  // As the shell does after a restart.
+  if (cmd == L"taskbar-created") return PostMessageW(MainWindow(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0) ? 0 : 1;
   if (cmd == L"wait-gone") return WaitFor(DWORD(arg(2)), [] { return MainWindow() == nullptr; }) ? 0 : 1;
 
   if (cmd == L"dialog") {
