@@ -17,6 +17,8 @@ namespace {
 constexpr unsigned kWmQueryEndSession = 0x0011;
 constexpr unsigned kWmHelp = 0x0053;
 constexpr std::int32_t kGreyCaption = 0x808080;
+// No automatic clean this soon after start, a clean or a settings change.
+constexpr std::int64_t kMinimumSpacingSeconds = 300;
 }  // namespace
 
 TFrmQuorvane::TFrmQuorvane(ui::Application& app, MainServices& services, std::wstring firstArg)
@@ -82,6 +84,17 @@ void TFrmQuorvane::BuildComponents() {
   ProgressBar = Find<ui::ProgressBar>(L"ProgressBar");
   Indicator = Find<ui::Indicator>(L"Indicator");
   EditInfo = Find<ui::Edit>(L"EditInfo");
+  BtnClean = Find<ui::Button>(L"BtnClean");
+  ChkUsagePhys = Find<ui::CheckBox>(L"ChkUsagePhys");
+  ChkUsagePage = Find<ui::CheckBox>(L"ChkUsagePage");
+  ChkUsageWork = Find<ui::CheckBox>(L"ChkUsageWork");
+  ChkMinute = Find<ui::CheckBox>(L"ChkMinute");
+  ChkCleanOnTray = Find<ui::CheckBox>(L"ChkCleanOnTray");
+  EditUsagePhys = Find<ui::ComboBox>(L"EditUsagePhys");
+  EditUsagePage = Find<ui::ComboBox>(L"EditUsagePage");
+  EditUsageWork = Find<ui::ComboBox>(L"EditUsageWork");
+  EditMinute = Find<ui::ComboBox>(L"EditMinute");
+  BtnClean->OnClick = [this](ui::Component& s) { BtnCleanClick(s); };
 
   for (ui::ToolButton* b : {BtnHome, BtnConfig, BtnDonate}) {
     b->OnClick = [this](ui::Component& s) { BtnHomeClick(s); };
@@ -132,6 +145,7 @@ void TFrmQuorvane::FormCreate(ui::Component&) {
   TrayIcon = &icon;
   icon.Images = ListIcon;
   icon.Popup = Popup;
+  icon.OnClick = [this](ui::Component& s) { TrayIconClick(s); };
   services_.VisibleOnShell(icon, L"Quorvane");
   icon.SetImageIndex(0);
   FCanClose = false;
@@ -215,13 +229,112 @@ void TFrmQuorvane::BtnCloseClick(ui::Component&) {
   Close();
 }
 
+namespace {
+
+// The selected entry of a list as a whole number, without copying its text.
+long long SelectedNumberOr(const ui::ComboBox& list, long long fallback) {
+  const int i = list.ItemIndex();
+  if (i < 0 || i >= int(list.Items().size())) return fallback;
+  return WholeNumberOr(list.Items()[std::size_t(i)], fallback);
+}
+
+std::int64_t ElapsedSeconds(std::int64_t from, std::int64_t to) {
+  return (to >= from ? to - from : from - to) / 1000;
+}
+
+}  // namespace
+
 void TFrmQuorvane::TmrStatusTimer(ui::Component&) {
-  // The status lines and the automatic clean come with the status tick; until then the tick
-  // keeps the snapshot fresh, cleared first so a failed cache query never shows stale figures.
   TmrStatus->SetEnabled(false);
+  // Cleared first, so a failed cache query shows zeros, never the last second's figures.
   Status = {};
   services_.GetMemoryStatus(Status);
+  const NumberFormat& numbers = services_.Numbers();
+
+  std::wstring text;
+  FormatStatus(FmtPhysStatus,
+               {ToMiB(Status.TotalPhys - Status.AvailPhys), ToMiB(Status.TotalPhys), double(Status.UsagePhys)},
+               numbers, text);
+  LblPhysStatus->SetCaption(std::move(text));
+  if (LblVirtual->Visible()) {
+    std::wstring page;
+    FormatStatus(L"%.0n MB (%n%%)", {ToMiB(Status.TotalPage - Status.AvailPage), double(Status.UsagePage)},
+                 numbers, page);
+    LblVirtualStatus->SetCaption(std::move(page));
+  }
+  if (LblWorking->Visible()) {
+    std::wstring work;
+    FormatStatus(L"%.0n MB (%n%%)", {ToMiB(Status.TotalWork - Status.AvailWork), double(Status.UsageWork)},
+                 numbers, work);
+    LblWorkingStatus->SetCaption(std::move(work));
+  }
+  ProgressBar->SetPosition(int(RoundHalfEven(Status.UsagePhys)));
+
+  if (!FIsRunning) {
+    bool due = false;
+    if (ChkUsagePhys->Checked()) due = Status.UsagePhys >= float(SelectedNumberOr(*EditUsagePhys, 100));
+    if (ChkUsagePage->Checked() && Status.UsagePage >= float(SelectedNumberOr(*EditUsagePage, 100))) due = true;
+    if (ChkUsageWork->Checked() && Status.UsageWork >= float(SelectedNumberOr(*EditUsageWork, 100))) due = true;
+    if (ChkMinute->Checked()) {
+      const std::int64_t minutes = SelectedNumberOr(*EditMinute, 1440);
+      if (ElapsedSeconds(NextTime, services_.Now()) >= minutes * 60) due = true;
+    }
+    if (ElapsedSeconds(NextTime, services_.Now()) < kMinimumSpacingSeconds) due = false;
+    if (due && services_.IsForegroundFullScreen()) due = false;
+    if (due && !FIsRunning) Clean(false);
+  }
   TmrStatus->SetEnabled(true);
+}
+
+void TFrmQuorvane::SetIsRunning(bool Value) {
+  if (Value == FIsRunning) return;
+  FIsRunning = Value;
+  BtnClean->SetCaption(services_.Translate(Value ? L"정리중 ..." : L"정리하기"));
+  BtnClean->SetEnabled(!Value);
+  if (TrayIcon) TrayIcon->SetImageIndex(Value ? 1 : 0);
+}
+
+void TFrmQuorvane::Clean(bool Alarm) {
+  if (FIsRunning) return;
+  SetIsRunning(true);
+  std::weak_ptr<TFrmQuorvane*> context = callbackContext_;
+  auto queue = app_.Queue();
+  MainServices* services = &services_;
+  services_.RunWorker([services, queue, context, Alarm] {
+    try {
+      services->CleanMemory();
+    } catch (...) {
+      // A purge that fails still completes the run.
+    }
+    queue->Synchronize([context, Alarm] {
+      auto form = context.lock();
+      if (!form) return;
+      TFrmQuorvane& self = **form;
+      self.NextTime = self.services_.Now();
+      self.SetIsRunning(false);
+      if (Alarm) self.ShowNotification(self.services_.Translate(L"메모리를 정리하였습니다."));
+    });
+  });
+}
+
+void TFrmQuorvane::BtnCleanClick(ui::Component& Sender) {
+  if (FIsRunning) return;
+  Clean(dynamic_cast<ui::TrayIcon*>(&Sender) != nullptr);
+}
+
+void TFrmQuorvane::TrayIconClick(ui::Component& Sender) {
+  if (ChkCleanOnTray->Checked())
+    BtnCleanClick(Sender);
+  else
+    services_.ShowApplication();
+}
+
+void TFrmQuorvane::ShowNotification(const std::wstring& Text) {
+  try {
+    if (TrayIcon) services_.ShowNotification(*TrayIcon, app_.Title, Caption(), Text);
+  } catch (...) {
+    // No notification is no failure of the run.
+  }
 }
 
 void TFrmQuorvane::UpdateCallbackProc(bool Accepted, const std::wstring&) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "app/status_format.h"
 #include "memory/memory.h"
 #include "ui/application.h"
 #include "ui/form.h"
@@ -35,6 +36,15 @@ class MainServices {
   virtual void CheckUpdate(const std::wstring& url, UpdateCallback callback, int layout) = 0;
   // Local wall-clock time in milliseconds.
   virtual std::int64_t Now() = 0;
+  // The user's number separators, read once.
+  virtual const NumberFormat& Numbers() = 0;
+  virtual bool IsForegroundFullScreen() = 0;
+  // Called on a worker thread.
+  virtual void CleanMemory() = 0;
+  // Runs `work` on a worker thread that ends by itself.
+  virtual void RunWorker(std::function<void()> work) = 0;
+  virtual void ShowNotification(ui::TrayIcon& icon, const std::wstring& name, const std::wstring& title,
+                                const std::wstring& body) = 0;
 };
 
 inline constexpr wchar_t kTaskName[] = L"QuorvaneTaskMachine";
@@ -79,6 +89,16 @@ class TFrmQuorvane : public ui::Form {
   ui::MenuItem* BtnCopyright;
   ui::MenuItem* BtnClose;
   ui::ImageList* ListIcon;
+  ui::Button* BtnClean;
+  ui::CheckBox* ChkUsagePhys;
+  ui::CheckBox* ChkUsagePage;
+  ui::CheckBox* ChkUsageWork;
+  ui::CheckBox* ChkMinute;
+  ui::CheckBox* ChkCleanOnTray;
+  ui::ComboBox* EditUsagePhys;
+  ui::ComboBox* EditUsagePage;
+  ui::ComboBox* EditUsageWork;
+  ui::ComboBox* EditMinute;
 
   void FormCreate(ui::Component& Sender);
   void FormCloseQuery(ui::Component& Sender, bool& CanClose);
@@ -89,6 +109,12 @@ class TFrmQuorvane : public ui::Form {
   void BtnCopyrightClick(ui::Component& Sender);
   void BtnCloseClick(ui::Component& Sender);
   void TmrStatusTimer(ui::Component& Sender);
+  void Clean(bool Alarm);
+  bool IsRunning() const { return FIsRunning; }
+  void SetIsRunning(bool Value);
+  void BtnCleanClick(ui::Component& Sender);
+  void TrayIconClick(ui::Component& Sender);
+  void ShowNotification(const std::wstring& Text);
   void UpdateCallbackProc(bool Accepted, const std::wstring& Response);
   void WMUser(std::uintptr_t wParam);
 
@@ -105,7 +131,7 @@ class TFrmQuorvane : public ui::Form {
   ui::Application& app_;
   MainServices& services_;
   std::wstring firstArg_;
-  // Lets a late update callback see whether the window still exists.
+  // Lets a late update callback or a clean run's completion see whether the window still exists.
   std::shared_ptr<TFrmQuorvane*> callbackContext_;
 };
 

@@ -2,7 +2,9 @@
 
 #include <objbase.h>
 
+#include "app/fullscreen.h"
 #include "memory/memory.h"
+#include "memory/purge.h"
 #include "shell/trayicon.h"
 #include "update/version.h"
 
@@ -51,9 +53,42 @@ void Win32MainServices::HideApplication() { Vel::TrayIcon::HideApplication(app_,
 
 void Win32MainServices::ShowApplication() { Vel::TrayIcon::ShowApplication(app_, Vel::TrayIcon::SystemShellApi()); }
 
-bool Win32MainServices::SetPrivilege(const std::wstring&, bool) {
-  // Token privileges come with the memory purge.
-  return false;
+bool Win32MainServices::SetPrivilege(const std::wstring& name, bool enable) {
+  return Vel::Memory::SetPrivilege(name, enable);
+}
+
+void Win32MainServices::CleanMemory() { Vel::Memory::CleanMemory(); }
+
+void Win32MainServices::RunWorker(std::function<void()> work) { ui::StartWorker(std::move(work)); }
+
+bool Win32MainServices::IsForegroundFullScreen() { return app::IsForegroundFullScreen(SystemWindowQueries()); }
+
+void Win32MainServices::ShowNotification(ui::TrayIcon& icon, const std::wstring&, const std::wstring& title,
+                                         const std::wstring& body) {
+  // The tray icon's balloon is the desktop notification every supported Windows has.
+  icon.ShowBalloon(title, body);
+}
+
+const NumberFormat& Win32MainServices::Numbers() {
+  if (numbersRead_) return numbers_;
+  numbersRead_ = true;
+  wchar_t buf[16];
+  if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, buf, 16) > 1) lstrcpynW(numbers_.Decimal, buf, 8);
+  if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, buf, 16) > 0) lstrcpynW(numbers_.Thousand, buf, 8);
+  // Grouping text such as "3;0" (threes), "3;2;0" (Indian) or "3" (one group only).
+  if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SGROUPING, buf, 16) > 0) {
+    numbers_.GroupCount = 0;
+    numbers_.RepeatLast = false;
+    for (const wchar_t* p = buf; *p; ++p) {
+      if (*p < L'0' || *p > L'9') continue;
+      if (*p == L'0' && (p[1] == 0)) {
+        numbers_.RepeatLast = true;
+        break;
+      }
+      if (numbers_.GroupCount < 4) numbers_.Groups[numbers_.GroupCount++] = static_cast<unsigned char>(*p - L'0');
+    }
+  }
+  return numbers_;
 }
 
 void Win32MainServices::GetMemoryStatus(Vel::Memory::TMemoryStatus& status) { Vel::Memory::GetMemoryStatus(status); }

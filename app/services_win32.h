@@ -25,10 +25,18 @@ class Win32MainServices final : public MainServices {
   void GetMemoryStatus(Vel::Memory::TMemoryStatus& status) override;
   void CheckUpdate(const std::wstring& url, UpdateCallback callback, int layout) override;
   std::int64_t Now() override;
+  const NumberFormat& Numbers() override;
+  bool IsForegroundFullScreen() override;
+  void CleanMemory() override;
+  void RunWorker(std::function<void()> work) override;
+  void ShowNotification(ui::TrayIcon& icon, const std::wstring& name, const std::wstring& title,
+                        const std::wstring& body) override;
 
  private:
   ui::Application& app_;
   std::vector<bool> comInits_;
+  NumberFormat numbers_;
+  bool numbersRead_ = false;
 };
 
 }  // namespace app

@@ -9,7 +9,7 @@ add_library(quorvane_win32 STATIC
   shell/trayicon_win32.cpp
   update/version.cpp update/version_win32.cpp
   ui/win32/win32_ui.cpp ui/win32/vector_paint.cpp
-  app/services_win32.cpp)
+  app/services_win32.cpp app/fullscreen_win32.cpp)
 target_link_libraries(quorvane_win32 PUBLIC quorvane_core)
 
 add_executable(Quorvane WIN32 app/entry_win32.cpp app/Quorvane.rc)

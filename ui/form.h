@@ -125,6 +125,7 @@ class TrayIconPeer {
  public:
   virtual ~TrayIconPeer() = default;
   virtual void Changed(TrayIcon& icon) = 0;
+  virtual void ShowBalloon(TrayIcon&, const std::wstring& /*title*/, const std::wstring& /*text*/) {}
 };
 
 // The notification-area icon; made invisible, shown once the shell is ready.
@@ -145,6 +146,10 @@ class TrayIcon : public Component {
     if (OnClick) OnClick(*this);
   }
   void AttachPeer(TrayIconPeer* peer) { peer_ = peer; }
+  // A desktop notification coming from this icon.
+  void ShowBalloon(const std::wstring& title, const std::wstring& text) {
+    if (peer_) peer_->ShowBalloon(*this, title, text);
+  }
 
  private:
   void Notify() {

@@ -1,6 +1,8 @@
 // Recording fakes of the world around the main window.
 #pragma once
 
+#include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -76,6 +78,35 @@ class Services : public app::MainServices {
     updateCallback = std::move(cb);
   }
   std::int64_t Now() override { return now; }
+
+  app::NumberFormat numbers;
+  bool fullScreen = false;
+  int fullScreenQueries = 0;
+  int cleans = 0;
+  bool cleanThrows = false;
+  std::vector<std::function<void()>> workers;  // started, not yet run
+  std::vector<std::wstring> notifications;
+
+  const app::NumberFormat& Numbers() override { return numbers; }
+  bool IsForegroundFullScreen() override {
+    ++fullScreenQueries;
+    return fullScreen;
+  }
+  void CleanMemory() override {
+    ++cleans;
+    if (cleanThrows) throw std::runtime_error("purge failed");
+  }
+  void RunWorker(std::function<void()> work) override { workers.push_back(std::move(work)); }
+  void ShowNotification(ui::TrayIcon&, const std::wstring& name, const std::wstring& title,
+                        const std::wstring& body) override {
+    notifications.push_back(name + L"|" + title + L"|" + body);
+  }
+  // Runs the oldest started worker to its end, on this (the main) thread.
+  void FinishWorker() {
+    auto work = std::move(workers.front());
+    workers.erase(workers.begin());
+    work();
+  }
 
   bool Logged(const std::wstring& entry) const {
     for (const auto& e : log)

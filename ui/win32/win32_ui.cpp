@@ -139,6 +139,7 @@ class Win32Application::FormWindow final : public ControlPeer, public TimerPeer,
   void Changed(Control& control, Prop what) override;
   void Changed(Timer& timer) override;
   void Changed(TrayIcon& icon) override;
+  void ShowBalloon(TrayIcon& icon, const std::wstring& title, const std::wstring& text) override;
 
  private:
   struct Native {
@@ -527,6 +528,19 @@ void Win32Application::FormWindow::MakeTrayImages() {
   const int size = metricsForDpi ? metricsForDpi(SM_CXSMICON, dpi_) : Scale(16);
   trayImages_[0] = MakeChipIcon(size, RGB(0x43, 0xA0, 0x47), RGB(0xFF, 0x98, 0x00));
   trayImages_[1] = MakeChipIcon(size, RGB(0x84, 0x84, 0x84), RGB(0xB9, 0xB9, 0xB9));
+}
+
+void Win32Application::FormWindow::ShowBalloon(TrayIcon& icon, const std::wstring& title, const std::wstring& text) {
+  if (!icon.Visible()) return;
+  NOTIFYICONDATAW nid{};
+  nid.cbSize = sizeof nid;
+  nid.hWnd = hwnd_;
+  nid.uID = kTrayIconId;
+  nid.uFlags = NIF_INFO;
+  nid.dwInfoFlags = NIIF_INFO;
+  lstrcpynW(nid.szInfoTitle, title.c_str(), int(std::size(nid.szInfoTitle)));
+  lstrcpynW(nid.szInfo, text.c_str(), int(std::size(nid.szInfo)));
+  Shell_NotifyIconW(NIM_MODIFY, &nid);
 }
 
 void Win32Application::FormWindow::TrayUpdate(TrayIcon& icon, DWORD message) {
