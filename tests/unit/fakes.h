@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -112,6 +113,27 @@ class Services : public app::MainServices {
     for (const auto& e : log)
       if (e == entry) return true;
     return false;
+  }
+};
+
+// The main window with recording fakes around it.
+struct MainHarness {
+  fakes::AppPlatform platform;
+  ui::Application application{platform};
+  fakes::Services services;
+  std::unique_ptr<app::TFrmQuorvane> form;
+  bool closed = false;
+
+  explicit MainHarness(std::wstring arg = L"") {
+    form = std::make_unique<app::TFrmQuorvane>(application, services, std::move(arg));
+    form->OnClosed = [this] { closed = true; };
+    application.SetMainForm(form.get());
+  }
+  void Create() { form->DoCreate(); }
+  std::intptr_t Send(unsigned msg, std::uintptr_t wParam) {
+    std::intptr_t result = -1;
+    form->HandleMessage(msg, wParam, 0, result);
+    return result;
   }
 };
 

@@ -10,25 +10,7 @@ using app::TFrmQuorvane;
 
 namespace {
 
-struct Harness {
-  fakes::AppPlatform platform;
-  ui::Application application{platform};
-  fakes::Services services;
-  std::unique_ptr<TFrmQuorvane> form;
-  bool closed = false;
-
-  explicit Harness(std::wstring arg = L"") {
-    form = std::make_unique<TFrmQuorvane>(application, services, std::move(arg));
-    form->OnClosed = [this] { closed = true; };
-    application.SetMainForm(form.get());
-  }
-  void Create() { form->DoCreate(); }
-  std::intptr_t Send(unsigned msg, std::uintptr_t wParam) {
-    std::intptr_t result = -1;
-    form->HandleMessage(msg, wParam, 0, result);
-    return result;
-  }
-};
+using Harness = fakes::MainHarness;
 
 std::vector<std::wstring> Without(std::vector<std::wstring> log, const std::wstring& prefix) {
   std::erase_if(log, [&](const std::wstring& e) { return e.starts_with(prefix); });
