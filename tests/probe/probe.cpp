@@ -199,10 +199,83 @@ HWND OpenMenu() {
   return nullptr;
 }
 
+std::string MemoryJson() {
+  MEMORYSTATUSEX m{};
+  m.dwLength = sizeof m;
+  GlobalMemoryStatusEx(&m);
+  char buf[256];
+  std::snprintf(buf, sizeof buf, "{\"totalPhys\":%llu,\"availPhys\":%llu,\"totalPage\":%llu,\"availPage\":%llu}",
+                m.ullTotalPhys, m.ullAvailPhys, m.ullTotalPageFile, m.ullAvailPageFile);
+  return buf;
+}
+
+std::wstring LocaleText(LCTYPE what) {
+  wchar_t buf[16] = {};
+  GetLocaleInfoW(LOCALE_USER_DEFAULT, what, buf, 16);
+  return buf;
+}
+
+// The status lines between two readings of the memory figures, with the user's separators.
+int Status() {
+  HWND main = MainWindow();
+  if (!main) return 1;
+  // Read right after a tick rewrote the line (or after a second without change), so the
+  // readings and the line belong to the same moment.
+  HWND line = ChildByName(main, L"LblPhysStatus");
+  wchar_t seen[256] = {}, now[256] = {};
+  InternalGetWindowText(line, seen, 256);
+  const ULONGLONG end = GetTickCount64() + 1200;
+  do {
+    InternalGetWindowText(line, now, 256);
+  } while (std::wcscmp(seen, now) == 0 && GetTickCount64() < end);
+  const std::string before = MemoryJson();
+  const std::wstring phys = Text(ChildByName(main, L"LblPhysStatus"));
+  const std::wstring page = Text(ChildByName(main, L"LblVirtualStatus"));
+  const std::wstring work = Text(ChildByName(main, L"LblWorkingStatus"));
+  const LRESULT bar = SendMessageW(ChildByName(main, L"ProgressBar"), 0x408 /* PBM_GETPOS */, 0, 0);
+  std::printf("{\"before\":%s,\"phys\":%s,\"page\":%s,\"work\":%s,\"bar\":%ld,\"after\":%s,"
+              "\"decimal\":%s,\"thousand\":%s}\n",
+              before.c_str(), Json(phys).c_str(), Json(page).c_str(), Json(work).c_str(), long(bar),
+              MemoryJson().c_str(), Json(LocaleText(LOCALE_SDECIMAL)).c_str(),
+              Json(LocaleText(LOCALE_STHOUSAND)).c_str());
+  return 0;
+}
+
+// Records the distinct captions and enabled states a control goes through after a click. It
+// polls without sending messages, so it sees states that last only while the program works.
+int Watch(const std::wstring& name, DWORD ms) {
+  HWND main = MainWindow();
+  HWND h = main ? ChildByName(main, name) : nullptr;
+  if (!h) return 1;
+  std::string out, last;
+  auto record = [&] {
+    wchar_t text[256] = {};
+    InternalGetWindowText(h, text, 256);
+    const std::string state = "{\"text\":" + Json(text) + ",\"enabled\":" + (IsWindowEnabled(h) ? "true" : "false") + "}";
+    if (state != last) out += (out.empty() ? "" : ",") + state;
+    last = state;
+  };
+  record();
+  PostMessageW(h, BM_CLICK, 0, 0);
+  const ULONGLONG end = GetTickCount64() + ms;
+  while (GetTickCount64() < end) record();
+  std::printf("[%s]\n", out.c_str());
+  return 0;
+}
+
+// The shell's balloon notifications on screen.
+BOOL CALLBACK CountBalloon(HWND h, LPARAM lp) {
+  if (IsWindowVisible(h) && _wcsicmp(ClassOf(h).c_str(), L"tooltips_class32") == 0 &&
+      (GetWindowLongW(h, GWL_STYLE) & 0x40 /* TTS_BALLOON */))
+    ++*reinterpret_cast<int*>(lp);
+  return TRUE;
+}
+
 int Usage() {
   std::fputs("usage: qprobe dump | wait-window MS | wait-visible MS | wait-hidden MS | wait-gone MS |\n"
              "  send MSG WPARAM | post MSG WPARAM | click NAME | command ID | dialog MS | answer yes|no |\n"
-             "  tray | wait-tray MS | tray-click left|right | menu MS | menu-key KEY | tray-delete | taskbar-created\n",
+             "  tray | wait-tray MS | tray-click left|right | menu MS | menu-key KEY | tray-delete | taskbar-created |\n"
+             "  status | watch NAME MS | balloons\n",
              stderr);
   return 2;
 }
@@ -229,22 +302,13 @@ int wmain(int argc, wchar_t** argv) {
     const UINT mouse = std::wstring(argv[2]) == L"right" ? WM_RBUTTONUP : WM_LBUTTONUP;
     return PostMessageW(MainWindow(), WM_APP + 1, 1, mouse) ? 0 : 1;
   }
-  if (cmd == L"menu") {
-    if (!WaitFor(DWORD(arg(2)), [] { return OpenMenu() != nullptr; })) return 1;
-    HMENU menu = reinterpret_cast<HMENU>(SendMessageW(OpenMenu(), 0x01E1 /* MN_GETHMENU */, 0, 0));
-    std::string out = "[";
-    for (int i = 0, n = GetMenuItemCount(menu); i < n; ++i) {
-      wchar_t text[256] = {};
-      MENUITEMINFOW mi{};
-      mi.cbSize = sizeof mi;
-      mi.fMask = MIIM_FTYPE | MIIM_STRING | MIIM_ID;
-      mi.dwTypeData = text;
-      mi.cch = 256;
-      GetMenuItemInfoW(menu, UINT(i), TRUE, &mi);
-      out += std::string(i ? "," : "") + "{\"id\":" + std::to_string(mi.wID) + ",\"text\":" +
-             Json((mi.fType & MFT_SEPARATOR) ? L"-" : text) + "}";
-    }
-    std::printf("%s]\n", out.c_str());
+  if (cmd == L"menu") return WaitFor(DWORD(arg(2)), [] { return OpenMenu() != nullptr; }) ? 0 : 1;
+  if (cmd == L"status") return Status();
+  if (cmd == L"watch" && argc > 3) return Watch(argv[2], DWORD(arg(3)));
+  if (cmd == L"balloons") {
+    int count = 0;
+    EnumWindows(CountBalloon, reinterpret_cast<LPARAM>(&count));
+    std::printf("%d\n", count);
     return 0;
   }
   // Keys to the open menu: "down", "enter", "escape".

@@ -1,0 +1,293 @@
+#!/usr/bin/env python3
+"""Idle cost of Quorvane.exe against qbaseline.exe, the least a memory tray tool can be.
+
+Both run under Wine in one private Xvfb and prefix, one after the other, so each idle phase has
+the desktop to itself and the shared side (wineserver, the desktop process, the X server) can be
+charged to the program that ran. Figures are taken from the Linux process of each Windows
+program, never from the `wine` launcher. Printed as a table with ratios Quorvane / baseline.
+
+    python3 bench/idle.py [--seconds 60] [--starts 7] [--settle 5]
+"""
+import argparse
+import os
+import pathlib
+import signal
+import statistics
+import sys
+import time
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "tests" / "e2e"))
+from winenv import WIN_BUILD, WineSession  # noqa: E402
+
+PREFIX = WIN_BUILD / "wineprefix-bench"  # never the tests' prefix: a bench may run beside them
+WAITER = WIN_BUILD / "qwaitvisible.exe"
+CLK_TCK = os.sysconf("SC_CLK_TCK")
+PAGE = os.sysconf("SC_PAGE_SIZE")
+
+
+class Program:
+    def __init__(self, label, exe, window_class):
+        self.label = label
+        self.exe = pathlib.Path(exe)
+        self.window_class = window_class
+        self.starts = []  # seconds from launch to a visible window
+        self.idle = {}
+
+
+PROGRAMS = [
+    Program("baseline", WIN_BUILD / "qbaseline.exe", "QBaselineWnd"),
+    Program("Quorvane", WIN_BUILD / "Quorvane.exe", "TFrmQuorvane"),
+]
+
+
+# --- /proc ---------------------------------------------------------------------------------
+
+def _read(path, mode="r"):
+    try:
+        with open(path, mode) as f:
+            return f.read()
+    except OSError:
+        return None
+
+
+def in_prefix(pid, prefix):
+    env = _read(f"/proc/{pid}/environ", "rb")
+    return env is not None and b"WINEPREFIX=" + str(prefix).encode() in env.split(b"\0")
+
+
+def find_pids(prefix, name):
+    """Linux processes of the prefix whose program (first word of the command line) is NAME."""
+    name = name.lower()
+    found = []
+    for d in os.listdir("/proc"):
+        if not d.isdigit():
+            continue
+        cmd = _read(f"/proc/{d}/cmdline", "rb")
+        if not cmd:
+            continue
+        # Wine shows a Windows path (C:\...\explorer.exe) or the Unix one it was started with.
+        prog = cmd.split(b"\0")[0].decode("utf-8", "replace").replace("\\", "/").rsplit("/", 1)[-1].lower()
+        if prog == name and in_prefix(d, prefix):
+            found.append(int(d))
+    return found
+
+
+def find_one(prefix, name, timeout=10):
+    deadline = time.monotonic() + timeout
+    while True:
+        pids = find_pids(prefix, name)
+        if len(pids) == 1:
+            return pids[0]
+        if len(pids) > 1:
+            raise RuntimeError(f"more than one {name} in the bench prefix: {pids}")
+        if time.monotonic() > deadline:
+            raise RuntimeError(f"no process for {name}")
+        time.sleep(0.05)
+
+
+def cpu_ticks(pid):
+    """utime + stime of the whole process (live and ended threads), in seconds."""
+    stat = _read(f"/proc/{pid}/stat")
+    if stat is None:
+        raise RuntimeError(f"process {pid} has gone")
+    fields = stat[stat.rindex(")") + 2:].split()
+    return (int(fields[11]) + int(fields[12])) / CLK_TCK
+
+
+def cpu_threads_ns(pid):
+    """On-CPU nanoseconds per live thread; finer than the clock ticks, blind to ended threads."""
+    out = {}
+    for tid in os.listdir(f"/proc/{pid}/task"):
+        s = _read(f"/proc/{pid}/task/{tid}/schedstat")
+        if s:
+            out[tid] = int(s.split()[0])
+    return out
+
+
+def memory(pid):
+    st = _read(f"/proc/{pid}/status") or ""
+    kb = {k: int(v.split()[0]) for k, v in (line.split(":", 1) for line in st.splitlines() if ":" in line)
+          if k in ("VmHWM", "VmRSS", "Threads")}
+    roll = _read(f"/proc/{pid}/smaps_rollup") or ""
+    private = sum(int(line.split()[1]) for line in roll.splitlines()
+                  if line.startswith(("Private_Clean:", "Private_Dirty:")))
+    return {"hwm": kb.get("VmHWM", 0) * 1024, "rss": kb.get("VmRSS", 0) * 1024,
+            "private": private * 1024, "threads": kb.get("Threads", 0)}
+
+
+# --- Wine ----------------------------------------------------------------------------------
+
+def output_of(p):
+    p.output_file.flush()
+    return os.pread(p.output_file.fileno(), 65536, 0).decode("utf-8", "replace")
+
+
+def wait_for_output(p, text, timeout):
+    deadline = time.monotonic() + timeout
+    while text not in output_of(p):
+        if p.poll() is not None or time.monotonic() > deadline:
+            raise RuntimeError(f"{pathlib.Path(p.args[1]).name} did not print {text!r}: {output_of(p)!r}")
+        time.sleep(0.005)
+
+
+def launch_timed(session, prog, timeout=30):
+    """Starts PROG with no argument; returns (Popen, Linux pid, seconds to its visible window).
+
+    The waiter polls before the program starts, so Wine's own start of the waiter is not timed.
+    """
+    waiter = session.start(WAITER, prog.window_class, str(timeout * 1000))
+    wait_for_output(waiter, "ready", timeout)
+    t0 = time.time()
+    p = session.start(prog.exe)
+    try:
+        code = waiter.wait(timeout=timeout + 5)
+    except Exception:
+        code = None
+    if code != 0:
+        raise RuntimeError(f"{prog.label}: no visible window of class {prog.window_class} within {timeout} s")
+    seen = float(output_of(waiter).split()[-1])
+    pid = find_one(session.prefix, prog.exe.name)
+    return p, pid, seen - t0
+
+
+def stop(session, p, pid, prog):
+    """Ends the program at once; its window and single-instance mutex go with the process."""
+    try:
+        os.kill(pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
+    p.wait(timeout=30)
+    deadline = time.monotonic() + 10
+    while pid in find_pids(session.prefix, prog.exe.name) or _read(f"/proc/{pid}/stat"):
+        if time.monotonic() > deadline:
+            raise RuntimeError(f"{prog.label} did not end")
+        time.sleep(0.02)
+    # The next start must not find the old window still registered.
+    gone = session.run(WAITER, "--gone", prog.window_class, "10000", timeout=30)
+    if gone.returncode != 0:
+        raise RuntimeError(f"{prog.label}: window still there after the process ended")
+
+
+def shared_pids(session):
+    pids = {"wineserver": find_pids(session.prefix, "wineserver32") + find_pids(session.prefix, "wineserver"),
+            "explorer": find_pids(session.prefix, "explorer.exe"), "Xvfb": [session.xvfb.pid]}
+    return pids
+
+
+def shared_cpu(pids):
+    return {k: sum(cpu_ticks(p) for p in v) for k, v in pids.items()}
+
+
+def idle_phase(session, prog, seconds, settle):
+    p, pid, start = launch_timed(session, prog)
+    prog.starts.append(start)
+    time.sleep(settle)  # let start-up work (the update check, the tray) finish; not measured
+    shared = shared_pids(session)
+    c0, n0, s0 = cpu_ticks(pid), cpu_threads_ns(pid), shared_cpu(shared)
+    t0 = time.monotonic()
+    time.sleep(seconds)
+    c1, n1, s1 = cpu_ticks(pid), cpu_threads_ns(pid), shared_cpu(shared)
+    elapsed = time.monotonic() - t0
+    mem = memory(pid)
+    if p.poll() is not None or mem["rss"] == 0:
+        raise RuntimeError(f"{prog.label} ended during the idle phase")
+    prog.idle = {
+        "elapsed": elapsed,
+        "cpu": c1 - c0,
+        # Only exact when no thread ended in between; otherwise the tick figure stands alone.
+        "cpu_ns": sum(v - n0.get(t, 0) for t, v in n1.items()) / 1e9 if set(n0) <= set(n1) else None,
+        "shared": {k: s1[k] - s0[k] for k in s0},
+        **mem,
+    }
+    session.screenshot(WIN_BUILD / f"bench-{prog.label}.png")
+    stop(session, p, pid, prog)
+
+
+# --- report --------------------------------------------------------------------------------
+
+def ratio(q, b):
+    if q is None or b is None:
+        return "n/a"
+    if b == 0:
+        return "n/a (baseline 0)" if q else "n/a (both 0)"
+    return f"{q / b:.2f}"
+
+
+def report(seconds, starts):
+    b, q = PROGRAMS
+    mib = 1048576
+    rows = [
+        ("exe size (KiB)", b.exe.stat().st_size / 1024, q.exe.stat().st_size / 1024, "{:.1f}"),
+        (f"start to visible window, median of {starts} (ms)", statistics.median(b.starts) * 1000,
+         statistics.median(q.starts) * 1000, "{:.0f}"),
+        ("  fastest start (ms)", min(b.starts) * 1000, min(q.starts) * 1000, "{:.0f}"),
+        (f"CPU in {seconds:g} s idle, utime+stime (ms)", b.idle["cpu"] * 1000, q.idle["cpu"] * 1000, "{:.0f}"),
+        ("  same, per thread on-CPU clock (ms)", b.idle["cpu_ns"] and b.idle["cpu_ns"] * 1000,
+         q.idle["cpu_ns"] and q.idle["cpu_ns"] * 1000, "{:.1f}"),
+        ("  per hour idle (s)", b.idle["cpu"] / b.idle["elapsed"] * 3600,
+         q.idle["cpu"] / q.idle["elapsed"] * 3600, "{:.2f}"),
+        ("peak resident, VmHWM (MiB)", b.idle["hwm"] / mib, q.idle["hwm"] / mib, "{:.1f}"),
+        ("resident after idle, VmRSS (MiB)", b.idle["rss"] / mib, q.idle["rss"] / mib, "{:.1f}"),
+        ("  of it private (MiB)", b.idle["private"] / mib, q.idle["private"] / mib, "{:.1f}"),
+        ("threads after idle", b.idle["threads"], q.idle["threads"], "{:d}"),
+    ]
+    for k in b.idle["shared"]:
+        rows.append((f"{k} CPU in the same idle phase (ms)", b.idle["shared"][k] * 1000,
+                     q.idle["shared"][k] * 1000, "{:.0f}"))
+
+    def cell(fmt, v):
+        return "n/a" if v is None else fmt.format(v)
+
+    width = max(len(r[0]) for r in rows)
+    print(f"\n{'':<{width}}  {'baseline':>10}  {'Quorvane':>10}  {'ratio Q/b':>10}")
+    for name, bv, qv, fmt in rows:
+        print(f"{name:<{width}}  {cell(fmt, bv):>10}  {cell(fmt, qv):>10}  {ratio(qv, bv):>10}")
+    print(f"\nCPU clock ticks are {1000 // CLK_TCK} ms; idle phases ran "
+          f"{b.idle['elapsed']:.1f} s and {q.idle['elapsed']:.1f} s, each program alone on the desktop.")
+    print("Ratios (Quorvane / baseline): "
+          f"idle CPU {ratio(q.idle['cpu'], b.idle['cpu'])}, "
+          f"peak resident {ratio(q.idle['hwm'], b.idle['hwm'])}, "
+          f"start to visible {ratio(statistics.median(q.starts), statistics.median(b.starts))}, "
+          f"exe size {ratio(q.exe.stat().st_size, b.exe.stat().st_size)}")
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("--seconds", type=float, default=60, help="length of each idle phase (default 60)")
+    ap.add_argument("--starts", type=int, default=7, help="timed starts of each program (default 7)")
+    ap.add_argument("--settle", type=float, default=5, help="seconds after start before idle is measured")
+    args = ap.parse_args()
+    # A terminated run must still end the Wine processes and the X server it started.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit("terminated"))
+    for exe in [WAITER] + [p.exe for p in PROGRAMS]:
+        if not exe.exists():
+            sys.exit(f"{exe} is missing: run scripts/build first")
+
+    with WineSession(prefix=PREFIX) as session:
+        # A copy left running here would take over our starts through the single-instance check.
+        for prog in PROGRAMS:
+            if find_pids(session.prefix, prog.exe.name):
+                sys.exit(f"{prog.exe.name} is already running in {PREFIX}")
+        # The first window of a fresh server brings up the desktop and its taskbar: not timed.
+        warm = PROGRAMS[0]
+        p, pid, _ = launch_timed(session, warm, timeout=120)
+        stop(session, p, pid, warm)
+
+        # Alternate the order so neither program always follows the other.
+        for i in range(args.starts - 1):
+            for prog in (PROGRAMS if i % 2 == 0 else PROGRAMS[::-1]):
+                p, pid, t = launch_timed(session, prog)
+                prog.starts.append(t)
+                print(f"{prog.label}: start to visible {t * 1000:.0f} ms", file=sys.stderr, flush=True)
+                stop(session, p, pid, prog)
+        # Each idle phase begins with one more timed start.
+        for prog in PROGRAMS:
+            print(f"{prog.label}: {args.seconds:g} s idle ...", file=sys.stderr, flush=True)
+            idle_phase(session, prog, args.seconds, args.settle)
+
+    report(args.seconds, args.starts)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
