@@ -70,9 +70,11 @@ double ToMiB(std::uint64_t bytes) {
   return static_cast<double>(RoundHalfEven(static_cast<long double>(bytes) / 1048576.0L));
 }
 
-void FormatStatus(const std::wstring& format, std::initializer_list<double> args, const NumberFormat& nf,
+void FormatStatus(std::wstring_view format, std::initializer_list<double> args, const NumberFormat& nf,
                   std::wstring& out) {
   out.clear();
+  // One allocation for the whole text: a grouped number with decimals needs at most 40 places.
+  out.reserve(format.size() + 40 * args.size());
   auto arg = args.begin();
   for (std::size_t i = 0; i < format.size(); ++i) {
     const wchar_t c = format[i];

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 
 namespace app {
 
@@ -27,7 +28,7 @@ long long RoundHalfEven(long double value);
 // Formats `format` into `out` (cleared first). %n takes the next argument with two decimals,
 // %.0n with none, both grouped; %% is a percent sign. An unknown directive is copied as it
 // stands; a directive without an argument left prints nothing.
-void FormatStatus(const std::wstring& format, std::initializer_list<double> args, const NumberFormat& nf,
+void FormatStatus(std::wstring_view format, std::initializer_list<double> args, const NumberFormat& nf,
                   std::wstring& out);
 
 // A list entry read as a whole number ("80"), or `fallback` when it is not one.
