@@ -95,6 +95,14 @@ void TFrmQuorvane::BuildComponents() {
   EditUsageWork = Find<ui::ComboBox>(L"EditUsageWork");
   EditMinute = Find<ui::ComboBox>(L"EditMinute");
   BtnClean->OnClick = [this](ui::Component& s) { BtnCleanClick(s); };
+  ChkUsagePhys->OnClick = [this](ui::Component& s) { ChkUsagePhysClick(s); };
+  ChkUsagePage->OnClick = [this](ui::Component& s) { ChkUsagePageClick(s); };
+  ChkUsageWork->OnClick = [this](ui::Component& s) { ChkUsageWorkClick(s); };
+  ChkMinute->OnClick = [this](ui::Component& s) { ChkMinuteClick(s); };
+  EditUsagePhys->OnChange = [this](ui::Component& s) { EditUsagePhysChange(s); };
+  EditUsagePage->OnChange = [this](ui::Component& s) { EditUsagePageChange(s); };
+  EditUsageWork->OnChange = [this](ui::Component& s) { EditUsageWorkChange(s); };
+  EditMinute->OnChange = [this](ui::Component& s) { EditMinuteChange(s); };
 
   for (ui::ToolButton* b : {BtnHome, BtnConfig, BtnDonate}) {
     b->OnClick = [this](ui::Component& s) { BtnHomeClick(s); };
@@ -336,6 +344,33 @@ void TFrmQuorvane::ShowNotification(const std::wstring& Text) {
     // No notification is no failure of the run.
   }
 }
+
+// The settings are stored once the settings store is built in; until then a change lives in
+// the controls, which the tick reads.
+void TFrmQuorvane::ChkUsagePhysClick(ui::Component&) {
+  EditUsagePhys->SetEnabled(ChkUsagePhys->Checked());
+  NextTime = services_.Now();
+}
+
+void TFrmQuorvane::ChkUsagePageClick(ui::Component&) {
+  EditUsagePage->SetEnabled(ChkUsagePage->Checked());
+  NextTime = services_.Now();
+}
+
+void TFrmQuorvane::ChkUsageWorkClick(ui::Component&) {
+  EditUsageWork->SetEnabled(ChkUsageWork->Checked());
+  NextTime = services_.Now();
+}
+
+void TFrmQuorvane::ChkMinuteClick(ui::Component&) {
+  EditMinute->SetEnabled(ChkMinute->Checked());
+  NextTime = services_.Now();
+}
+
+void TFrmQuorvane::EditUsagePhysChange(ui::Component&) { NextTime = services_.Now(); }
+void TFrmQuorvane::EditUsagePageChange(ui::Component&) { NextTime = services_.Now(); }
+void TFrmQuorvane::EditUsageWorkChange(ui::Component&) { NextTime = services_.Now(); }
+void TFrmQuorvane::EditMinuteChange(ui::Component&) { NextTime = services_.Now(); }
 
 void TFrmQuorvane::UpdateCallbackProc(bool Accepted, const std::wstring&) {
   if (Accepted) {

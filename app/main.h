@@ -115,6 +115,15 @@ class TFrmQuorvane : public ui::Form {
   void BtnCleanClick(ui::Component& Sender);
   void TrayIconClick(ui::Component& Sender);
   void ShowNotification(const std::wstring& Text);
+  // Settings page: a threshold or interval change restarts the interval and the spacing.
+  void ChkUsagePhysClick(ui::Component& Sender);
+  void ChkUsagePageClick(ui::Component& Sender);
+  void ChkUsageWorkClick(ui::Component& Sender);
+  void ChkMinuteClick(ui::Component& Sender);
+  void EditUsagePhysChange(ui::Component& Sender);
+  void EditUsagePageChange(ui::Component& Sender);
+  void EditUsageWorkChange(ui::Component& Sender);
+  void EditMinuteChange(ui::Component& Sender);
   void UpdateCallbackProc(bool Accepted, const std::wstring& Response);
   void WMUser(std::uintptr_t wParam);
 

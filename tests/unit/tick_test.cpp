@@ -177,12 +177,31 @@ TEST_F(Tick, ThresholdsAndSpacing) {
   EXPECT_FALSE(TickStartsClean()) << "below the limit";
 }
 
+TEST_F(Tick, ASettingsChangeRestartsTheSpacing) {
+  Select(h.form->ChkUsagePhys, h.form->EditUsagePhys, L"80");
+  Usage(85);
+  At(1000);
+  h.form->EditUsagePhys->UserSelect(0);  // "30"
+  EXPECT_EQ(h.form->NextTime, h.services.now);
+  At(1299.9);
+  EXPECT_FALSE(TickStartsClean());
+  At(1300);
+  EXPECT_TRUE(TickStartsClean());
+  h.services.FinishWorker();
+  At(2000);
+  h.form->ChkMinute->SetChecked(true);  // a check box counts as well
+  EXPECT_EQ(h.form->NextTime, h.services.now);
+  At(2299);
+  EXPECT_FALSE(TickStartsClean());
+}
+
 TEST_F(Tick, AnyCheckedConditionSufficesUncheckedOnesAreIgnored) {
   At(1000);
   Usage(95, 95, 95);
   EXPECT_FALSE(TickStartsClean()) << "nothing checked";
   Select(h.form->ChkUsageWork, h.form->EditUsageWork, L"90");
   Usage(10, 10, 90);
+  At(1300);
   EXPECT_TRUE(TickStartsClean());
 }
 
@@ -204,7 +223,7 @@ TEST_F(Tick, ClockSetBackCountsTheDistance) {
 
 TEST_F(Tick, ListWithoutSelectionNeedsAFullHundred) {
   h.form->ChkUsagePhys->SetChecked(true);
-  At(1000);
+  At(300);
   Usage(99.9f);
   EXPECT_FALSE(TickStartsClean());
   Usage(100);
@@ -214,7 +233,7 @@ TEST_F(Tick, ListWithoutSelectionNeedsAFullHundred) {
 TEST_F(Tick, FullScreenForegroundBlocks) {
   Select(h.form->ChkUsagePhys, h.form->EditUsagePhys, L"30");
   Usage(50);
-  At(1000);
+  At(300);
   h.services.fullScreen = true;
   EXPECT_FALSE(TickStartsClean());
   h.services.fullScreen = false;
