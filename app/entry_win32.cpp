@@ -37,6 +37,11 @@ class Win32InstancePlatform final : public app::InstancePlatform {
     app.MainFormOnTaskbar = true;
     app::Win32MainServices services(app);
     app::TFrmQuorvane form(app, services, firstArg);
+    // The native windows point into the form: they go first, however this scope is left.
+    struct Release {
+      ui::win32::Win32Application& application;
+      ~Release() { application.ReleaseForm(); }
+    } release{application};
     app.SetMainForm(&form);
     application.CreateForm(form);
     if (firstArg == L"/start") app.ShowMainForm = false;

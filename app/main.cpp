@@ -254,6 +254,15 @@ std::int64_t ElapsedSeconds(std::int64_t from, std::int64_t to) {
 
 void TFrmQuorvane::TmrStatusTimer(ui::Component&) {
   TmrStatus->SetEnabled(false);
+  try {
+    StatusTick();
+  } catch (...) {
+    // Out of memory for a status text, say: this second is lost, the next one comes.
+  }
+  TmrStatus->SetEnabled(true);
+}
+
+void TFrmQuorvane::StatusTick() {
   // Cleared first, so a failed cache query shows zeros, never the last second's figures.
   Status = {};
   services_.GetMemoryStatus(Status);
@@ -291,7 +300,6 @@ void TFrmQuorvane::TmrStatusTimer(ui::Component&) {
     if (due && services_.IsForegroundFullScreen()) due = false;
     if (due && !FIsRunning) Clean(false);
   }
-  TmrStatus->SetEnabled(true);
 }
 
 void TFrmQuorvane::SetIsRunning(bool Value) {
@@ -306,23 +314,27 @@ void TFrmQuorvane::Clean(bool Alarm) {
   if (FIsRunning) return;
   SetIsRunning(true);
   std::weak_ptr<TFrmQuorvane*> context = callbackContext_;
+  auto complete = [context, Alarm] {
+    auto form = context.lock();
+    if (!form) return;
+    TFrmQuorvane& self = **form;
+    self.NextTime = self.services_.Now();
+    self.SetIsRunning(false);
+    if (Alarm) self.ShowNotification(self.services_.Translate(L"메모리를 정리하였습니다."));
+  };
   auto queue = app_.Queue();
-  MainServices* services = &services_;
-  services_.RunWorker([services, queue, context, Alarm] {
+  // The worker holds nothing of the window or its services: it may outlive both at exit.
+  const bool started = services_.RunWorker([purge = services_.PurgeProcedure(), queue, complete] {
     try {
-      services->CleanMemory();
+      purge();
     } catch (...) {
       // A purge that fails still completes the run.
     }
-    queue->Synchronize([context, Alarm] {
-      auto form = context.lock();
-      if (!form) return;
-      TFrmQuorvane& self = **form;
-      self.NextTime = self.services_.Now();
-      self.SetIsRunning(false);
-      if (Alarm) self.ShowNotification(self.services_.Translate(L"메모리를 정리하였습니다."));
-    });
+    queue->Synchronize(complete);
   });
+  // Without a worker nothing was purged, but the run must still end, or the window would show
+  // a clean in progress until the program quits.
+  if (!started) complete();
 }
 
 void TFrmQuorvane::BtnCleanClick(ui::Component& Sender) {

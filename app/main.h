@@ -39,10 +39,10 @@ class MainServices {
   // The user's number separators, read once.
   virtual const NumberFormat& Numbers() = 0;
   virtual bool IsForegroundFullScreen() = 0;
-  // Called on a worker thread.
-  virtual void CleanMemory() = 0;
-  // Runs `work` on a worker thread that ends by itself.
-  virtual void RunWorker(std::function<void()> work) = 0;
+  // The purge, as a procedure a worker may run even after these services are gone.
+  virtual std::function<void()> PurgeProcedure() = 0;
+  // Runs `work` on a worker thread that ends by itself; false when no thread could be made.
+  virtual bool RunWorker(std::function<void()> work) = 0;
   virtual void ShowNotification(ui::TrayIcon& icon, const std::wstring& name, const std::wstring& title,
                                 const std::wstring& body) = 0;
 };
@@ -132,6 +132,7 @@ class TFrmQuorvane : public ui::Form {
  private:
   bool OnWindowMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam, std::intptr_t& result);
   void BuildComponents();
+  void StatusTick();
   template <class T>
   T* Find(const wchar_t* name) {
     return dynamic_cast<T*>(FindComponent(name));

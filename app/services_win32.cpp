@@ -57,9 +57,11 @@ bool Win32MainServices::SetPrivilege(const std::wstring& name, bool enable) {
   return Vel::Memory::SetPrivilege(name, enable);
 }
 
-void Win32MainServices::CleanMemory() { Vel::Memory::CleanMemory(); }
+std::function<void()> Win32MainServices::PurgeProcedure() {
+  return [] { Vel::Memory::CleanMemory(); };
+}
 
-void Win32MainServices::RunWorker(std::function<void()> work) { ui::StartWorker(std::move(work)); }
+bool Win32MainServices::RunWorker(std::function<void()> work) { return ui::StartWorker(std::move(work)); }
 
 bool Win32MainServices::IsForegroundFullScreen() { return app::IsForegroundFullScreen(SystemWindowQueries()); }
 

@@ -27,8 +27,8 @@ class Win32MainServices final : public MainServices {
   std::int64_t Now() override;
   const NumberFormat& Numbers() override;
   bool IsForegroundFullScreen() override;
-  void CleanMemory() override;
-  void RunWorker(std::function<void()> work) override;
+  std::function<void()> PurgeProcedure() override;
+  bool RunWorker(std::function<void()> work) override;
   void ShowNotification(ui::TrayIcon& icon, const std::wstring& name, const std::wstring& title,
                         const std::wstring& body) override;
 

@@ -3,7 +3,7 @@
 namespace Vel::TrayIcon {
 
 void WaitForShell(const std::shared_ptr<const std::atomic<bool>>& terminated, ui::MainThreadQueue& queue,
-                  ui::TrayIcon& icon, const std::wstring& appName, ShellApi& api) {
+                  std::weak_ptr<void> alive, ui::TrayIcon* icon, const std::wstring& appName, ShellApi& api) {
   const std::uint64_t start = api.TickCount64();
   for (;;) {
     if (terminated->load()) return;
@@ -11,12 +11,10 @@ void WaitForShell(const std::shared_ptr<const std::atomic<bool>>& terminated, ui
     if (api.TickCount64() - start >= kWaitLimitMs) break;
     api.Sleep(kPollMs);
   }
-  std::weak_ptr<void> alive = icon.Lifetime();
-  ui::TrayIcon* target = &icon;
-  queue.Queue([alive, target, appName] {
-    if (alive.expired() || target->Destroying()) return;
-    target->SetHint(appName);
-    target->SetVisible(true);
+  queue.Queue([alive, icon, appName] {
+    if (alive.expired() || icon->Destroying()) return;
+    icon->SetHint(appName);
+    icon->SetVisible(true);
   });
 }
 
@@ -24,9 +22,10 @@ void VisibleOnShell(ui::Application& app, ui::TrayIcon& icon, const std::wstring
   auto terminated = app.TerminatedFlag();
   auto queue = app.Queue();
   ui::TrayIcon* target = &icon;
+  std::weak_ptr<void> alive = icon.Lifetime();
   // The worker touches the icon only through the queued step, which checks that it still lives.
-  ui::StartWorker([terminated, queue, target, AppName, &api] {
-    WaitForShell(terminated, *queue, *target, AppName, api);
+  ui::StartWorker([terminated, queue, alive, target, AppName, &api] {
+    WaitForShell(terminated, *queue, alive, target, AppName, api);
   });
 }
 

@@ -69,7 +69,7 @@ std::size_t MainThreadQueue::Pending() const {
   return tasks_.size();
 }
 
-void StartWorker(std::function<void()> work) {
+bool StartWorker(std::function<void()> work) {
   try {
     std::thread([work = std::move(work)] {
       try {
@@ -77,8 +77,9 @@ void StartWorker(std::function<void()> work) {
       } catch (...) {
       }
     }).detach();
+    return true;
   } catch (...) {
-    // No thread could be made: the work is dropped, as any failed worker's would be.
+    return false;
   }
 }
 

@@ -86,7 +86,8 @@ class Application {
   std::shared_ptr<MainThreadQueue> queue_;
 };
 
-// Starts a detached worker; nothing it throws leaves the thread.
-void StartWorker(std::function<void()> work);
+// Starts a detached worker; nothing it throws leaves the thread. False when no thread could
+// be made, and the work was not run.
+bool StartWorker(std::function<void()> work);
 
 }  // namespace ui

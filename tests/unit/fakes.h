@@ -94,11 +94,18 @@ class Services : public app::MainServices {
     ++fullScreenQueries;
     return fullScreen;
   }
-  void CleanMemory() override {
-    ++cleans;
-    if (cleanThrows) throw std::runtime_error("purge failed");
+  bool workersFail = false;
+  std::function<void()> PurgeProcedure() override {
+    return [this] {
+      ++cleans;
+      if (cleanThrows) throw std::runtime_error("purge failed");
+    };
   }
-  void RunWorker(std::function<void()> work) override { workers.push_back(std::move(work)); }
+  bool RunWorker(std::function<void()> work) override {
+    if (workersFail) return false;
+    workers.push_back(std::move(work));
+    return true;
+  }
   void ShowNotification(ui::TrayIcon&, const std::wstring& name, const std::wstring& title,
                         const std::wstring& body) override {
     notifications.push_back(name + L"|" + title + L"|" + body);

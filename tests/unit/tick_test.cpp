@@ -295,6 +295,15 @@ TEST_F(Tick, SettingTheRunningStateToItselfTouchesNothing) {
   EXPECT_EQ(h.form->BtnClean->Caption(), L"custom");
 }
 
+TEST_F(Tick, ARunWithoutAWorkerStillEnds) {
+  h.services.workersFail = true;
+  At(7);
+  h.form->BtnClean->Click();
+  EXPECT_FALSE(h.form->IsRunning());
+  EXPECT_TRUE(h.form->BtnClean->Enabled());
+  EXPECT_EQ(h.form->NextTime, t0 + 7000);
+}
+
 TEST(CleanRun, CompletionAfterTheWindowIsGoneDoesNothing) {
   fakes::MainHarness h;
   h.Create();

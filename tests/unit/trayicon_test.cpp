@@ -75,7 +75,7 @@ struct TrayFixture : ::testing::Test {
   ui::TrayIcon& icon = form.Create<ui::TrayIcon>(L"TrayIcon");
   FakeShell shell;
 
-  void Wait() { WaitForShell(app.TerminatedFlag(), *app.Queue(), icon, L"Quorvane", shell); }
+  void Wait() { WaitForShell(app.TerminatedFlag(), *app.Queue(), icon.Lifetime(), &icon, L"Quorvane", shell); }
 };
 
 TEST_F(TrayFixture, IconAppearsOnceTheTaskbarIsThereOrTheWaitRunsOut) {
@@ -123,8 +123,10 @@ TEST(TrayPresence, FinalStepDoesNothingWhenTheIconIsGone) {
   FakeShell shell;
   auto form = std::make_unique<ui::Form>(nullptr, L"FrmQuorvane", L"TFrmQuorvane");
   auto& icon = form->Create<ui::TrayIcon>(L"TrayIcon");
-  WaitForShell(app.TerminatedFlag(), *app.Queue(), icon, L"Quorvane", shell);
+  auto alive = icon.Lifetime();
   form.reset();
+  // The wait itself may outlast the icon as well.
+  WaitForShell(app.TerminatedFlag(), *app.Queue(), alive, &icon, L"Quorvane", shell);
   app.Queue()->Drain();  // would touch freed memory under the sanitizer if it ran
 }
 

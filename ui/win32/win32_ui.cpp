@@ -95,7 +95,9 @@ HICON MakeChipIcon(int size, COLORREF body, COLORREF pins) {
     fill(x, 12, x + 1.5, 15, argb(pins));
   }
   fill(2, 4, 14, 12, argb(body));
-  HBITMAP mask = CreateBitmap(size, size, 1, 1, nullptr);
+  // The alpha channel decides; the mask must still be defined, so all zero.
+  const std::vector<std::uint8_t> zeros(std::size_t((size + 15) / 16 * 2 * size), 0);
+  HBITMAP mask = CreateBitmap(size, size, 1, 1, zeros.data());
   ICONINFO ii{TRUE, 0, 0, mask, color};
   HICON icon = CreateIconIndirect(&ii);
   DeleteObject(mask);
@@ -228,6 +230,14 @@ void Win32Application::FormWindow::Realise() {
                           CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, nullptr, nullptr, inst, nullptr);
   if (!hwnd_) return;
   SetPropW(hwnd_, L"QuorvaneForm", this);
+  // We run elevated, and the shell is not: without this, its "TaskbarCreated" never reaches
+  // us and the tray icon stays lost after Explorer restarts.
+  using FilterExFn = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+  using FilterFn = BOOL(WINAPI*)(UINT, DWORD);
+  if (auto filterEx = UserProc<FilterExFn>("ChangeWindowMessageFilterEx"))
+    filterEx(hwnd_, taskbarCreated_, 1 /* MSGFLT_ALLOW */, nullptr);
+  else if (auto filter = UserProc<FilterFn>("ChangeWindowMessageFilter"))
+    filter(taskbarCreated_, 1 /* MSGFLT_ADD */);
   form_.SetHandle(reinterpret_cast<NativeHandle>(hwnd_));
   form_.AttachPeer(this);
   dpi_ = WindowDpi(hwnd_);
@@ -522,10 +532,8 @@ void Win32Application::FormWindow::Changed(Timer& timer) {
 void Win32Application::FormWindow::MakeTrayImages() {
   for (HICON& i : trayImages_)
     if (i) DestroyIcon(i), i = nullptr;
-  static const auto metricsForDpi =
-      reinterpret_cast<int(WINAPI*)(int, UINT)>(reinterpret_cast<void*>(
-          GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
-  const int size = metricsForDpi ? metricsForDpi(SM_CXSMICON, dpi_) : Scale(16);
+  // The taskbar draws at the system DPI, whichever monitor the window is on.
+  const int size = GetSystemMetrics(SM_CXSMICON);
   trayImages_[0] = MakeChipIcon(size, RGB(0x43, 0xA0, 0x47), RGB(0xFF, 0x98, 0x00));
   trayImages_[1] = MakeChipIcon(size, RGB(0x84, 0x84, 0x84), RGB(0xB9, 0xB9, 0xB9));
 }
@@ -768,6 +776,8 @@ LRESULT CALLBACK Win32Application::HiddenProc(HWND hwnd, UINT msg, WPARAM wParam
   }
   return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
+
+void Win32Application::ReleaseForm() { form_.reset(); }
 
 int Win32Application::MessageDialog(const std::wstring& text, const std::wstring& caption, unsigned flags) {
   return MessageBoxW(hidden_, text.c_str(), caption.c_str(), flags);

@@ -39,6 +39,8 @@ class Win32Application final : public ApplicationPlatform {
   void CreateForm(Form& form);
   // Runs the loop until the main form closes; returns the exit code.
   int Run();
+  // Destroys the form's windows; call before the form itself goes, also when creation threw.
+  void ReleaseForm();
 
  private:
   static LRESULT CALLBACK HiddenProc(HWND, UINT, WPARAM, LPARAM);
