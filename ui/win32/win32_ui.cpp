@@ -450,6 +450,13 @@ void Win32Application::FormWindow::ApplyDpi(UINT dpi) {
   static const auto adjust = UserProc<AdjustWindowRectExForDpiFn>("AdjustWindowRectExForDpi");
   if (!(adjust && adjust(&r, style, FALSE, exStyle, dpi_))) AdjustWindowRectEx(&r, style, FALSE, exStyle);
   SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // Not every system scales the frame as the adjustment predicts: make the client area exact.
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  const int dw = Scale(form_.ClientWidth()) - client.right, dh = Scale(form_.ClientHeight()) - client.bottom;
+  if (dw || dh)
+    SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left + dw, r.bottom - r.top + dh,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   MakeTrayImages();
   for (TrayIcon* t : trays_)
     if (t->Visible()) TrayUpdate(*t, NIM_MODIFY);
