@@ -148,7 +148,7 @@ void TFrmQuorvane::FormCreate(ui::Component&) {
     if (services_.ComInitialize()) services_.SetAutoStartTask(kTaskName, true, 60);
     services_.ComUninitialize();
   }
-  // Settings load here once the settings page exists.
+  LoadConfig();
   ui::TrayIcon& icon = Create<ui::TrayIcon>(L"TrayIcon");
   TrayIcon = &icon;
   icon.Images = ListIcon;
@@ -355,6 +355,11 @@ void TFrmQuorvane::ShowNotification(const std::wstring& Text) {
   } catch (...) {
     // No notification is no failure of the run.
   }
+}
+
+void TFrmQuorvane::LoadConfig() {
+  // Stored settings arrive with the settings store; until then the page starts as a fresh
+  // installation's would before its first load: nothing checked, nothing selected.
 }
 
 // The settings are stored once the settings store is built in; until then a change lives in

@@ -115,6 +115,7 @@ class TFrmQuorvane : public ui::Form {
   void BtnCleanClick(ui::Component& Sender);
   void TrayIconClick(ui::Component& Sender);
   void ShowNotification(const std::wstring& Text);
+  void LoadConfig();
   // Settings page: a threshold or interval change restarts the interval and the spacing.
   void ChkUsagePhysClick(ui::Component& Sender);
   void ChkUsagePageClick(ui::Component& Sender);
