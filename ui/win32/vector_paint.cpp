@@ -2,108 +2,44 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <vector>
-
-#include "ui/win32/win32_ui.h"
 
 namespace ui::win32 {
 namespace {
 
-// The few GDI+ flat-API entries we use; GDI+ is loaded from System32 at first use.
-struct PointF {
-  float X, Y;
-};
-struct StartupInput {
-  UINT32 GdiplusVersion = 1;
-  void* DebugEventCallback = nullptr;
-  BOOL SuppressBackgroundThread = FALSE;
-  BOOL SuppressExternalCodecs = TRUE;
-};
-using StartupFn = int(WINAPI*)(ULONG_PTR*, const StartupInput*, void*);
-using CreateFromHdcFn = int(WINAPI*)(HDC, void**);
-using SetSmoothingModeFn = int(WINAPI*)(void*, int);
-using CreateSolidFillFn = int(WINAPI*)(DWORD, void**);
-using FillPolygonFn = int(WINAPI*)(void*, void*, const PointF*, INT, int);
-using FillEllipseFn = int(WINAPI*)(void*, void*, float, float, float, float);
-using DeleteFn = int(WINAPI*)(void*);
-
-constexpr int kSmoothingAntiAlias = 4;
-constexpr int kFillModeWinding = 1;
-
-struct GdiPlus {
-  CreateFromHdcFn createFromHdc = nullptr;
-  SetSmoothingModeFn setSmoothing = nullptr;
-  CreateSolidFillFn createSolidFill = nullptr;
-  FillPolygonFn fillPolygon = nullptr;
-  FillEllipseFn fillEllipse = nullptr;
-  DeleteFn deleteBrush = nullptr;
-  DeleteFn deleteGraphics = nullptr;
-  bool ready = false;
-
-  GdiPlus() {
-    HMODULE dll = LoadSystemLibrary(L"gdiplus.dll");
-    if (!dll) return;
-    auto get = [dll](const char* name) { return reinterpret_cast<void*>(GetProcAddress(dll, name)); };
-    auto startup = reinterpret_cast<StartupFn>(get("GdiplusStartup"));
-    createFromHdc = reinterpret_cast<CreateFromHdcFn>(get("GdipCreateFromHDC"));
-    setSmoothing = reinterpret_cast<SetSmoothingModeFn>(get("GdipSetSmoothingMode"));
-    createSolidFill = reinterpret_cast<CreateSolidFillFn>(get("GdipCreateSolidFill"));
-    fillPolygon = reinterpret_cast<FillPolygonFn>(get("GdipFillPolygon"));
-    fillEllipse = reinterpret_cast<FillEllipseFn>(get("GdipFillEllipse"));
-    deleteBrush = reinterpret_cast<DeleteFn>(get("GdipDeleteBrush"));
-    deleteGraphics = reinterpret_cast<DeleteFn>(get("GdipDeleteGraphics"));
-    if (!startup || !createFromHdc || !setSmoothing || !createSolidFill || !fillPolygon || !fillEllipse ||
-        !deleteBrush || !deleteGraphics)
-      return;
-    // Kept for the life of the process: the drawings repaint until the very end.
-    ULONG_PTR token = 0;
-    StartupInput input;
-    ready = startup(&token, &input, nullptr) == 0;
-  }
-};
-
-GdiPlus& Gdip() {
-  static GdiPlus instance;
-  return instance;
-}
+// Shapes are drawn by GDI at this many times the size and averaged down: smooth edges
+// without loading a graphics library into a program that idles all day.
+constexpr int kSamples = 4;
 
 COLORREF ToRef(std::uint32_t rgb) { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
 
-void FillShapesGdiPlus(HDC dc, const VectorDrawing& d, float scale, float ox, float oy) {
-  GdiPlus& g = Gdip();
-  void* graphics = nullptr;
-  if (g.createFromHdc(dc, &graphics) != 0) return;
-  g.setSmoothing(graphics, kSmoothingAntiAlias);
-  for (const VectorShape& s : d.Shapes) {
-    if (s.kind == VectorShape::Kind::Text) continue;
-    void* brush = nullptr;
-    if (g.createSolidFill(0xFF000000u | s.rgb, &brush) != 0) continue;
-    if (s.kind == VectorShape::Kind::Polygon) {
-      std::vector<PointF> pts;
-      for (std::size_t i = 0; i + 1 < s.coords.size(); i += 2)
-        pts.push_back({ox + s.coords[i] * scale, oy + s.coords[i + 1] * scale});
-      g.fillPolygon(graphics, brush, pts.data(), INT(pts.size()), kFillModeWinding);
-    } else if (s.coords.size() == 4) {
-      g.fillEllipse(graphics, brush, ox + s.coords[0] * scale, oy + s.coords[1] * scale, s.coords[2] * scale,
-                    s.coords[3] * scale);
-    }
-    g.deleteBrush(brush);
-  }
-  g.deleteGraphics(graphics);
+HBITMAP MakeDib(HDC dc, int w, int h, std::uint32_t*& bits) {
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  void* p = nullptr;
+  HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &p, nullptr, 0);
+  bits = static_cast<std::uint32_t*>(p);
+  return bmp;
 }
 
-void FillShapesGdi(HDC dc, const VectorDrawing& d, float scale, float ox, float oy) {
+void FillShapes(HDC dc, const VectorDrawing& d, float scale, float ox, float oy) {
   HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
+  auto px = [&](float v, float o) { return int(std::lround(o + v * scale)); };
   for (const VectorShape& s : d.Shapes) {
     if (s.kind == VectorShape::Kind::Text) continue;
     HBRUSH brush = CreateSolidBrush(ToRef(s.rgb));
     HGDIOBJ oldBrush = SelectObject(dc, brush);
-    auto px = [&](float v, float o) { return int(std::lround(o + v * scale)); };
     if (s.kind == VectorShape::Kind::Polygon) {
       std::vector<POINT> pts;
       for (std::size_t i = 0; i + 1 < s.coords.size(); i += 2)
         pts.push_back({px(s.coords[i], ox), px(s.coords[i + 1], oy)});
-      Polygon(dc, pts.data(), int(pts.size()));
+      if (pts.size() >= 3) Polygon(dc, pts.data(), int(pts.size()));
     } else if (s.coords.size() == 4) {
       Ellipse(dc, px(s.coords[0], ox), px(s.coords[1], oy), px(s.coords[0] + s.coords[2], ox),
               px(s.coords[1] + s.coords[3], oy));
@@ -112,6 +48,50 @@ void FillShapesGdi(HDC dc, const VectorDrawing& d, float scale, float ox, float 
     DeleteObject(brush);
   }
   SelectObject(dc, oldPen);
+}
+
+// Draws the filled shapes over `background` into `box` of `dc`, antialiased by supersampling.
+void FillSmooth(HDC dc, const RECT& box, COLORREF background, const VectorDrawing& d, float scale, float ox,
+                float oy) {
+  const int w = box.right - box.left, h = box.bottom - box.top;
+  if (w <= 0 || h <= 0) return;
+  HDC big = CreateCompatibleDC(dc), small = CreateCompatibleDC(dc);
+  std::uint32_t *bigBits = nullptr, *smallBits = nullptr;
+  HBITMAP bigBmp = MakeDib(dc, w * kSamples, h * kSamples, bigBits);
+  HBITMAP smallBmp = MakeDib(dc, w, h, smallBits);
+  if (big && small && bigBmp && smallBmp) {
+    HGDIOBJ oldBig = SelectObject(big, bigBmp);
+    HGDIOBJ oldSmall = SelectObject(small, smallBmp);
+    HBRUSH bg = CreateSolidBrush(background);
+    RECT all{0, 0, w * kSamples, h * kSamples};
+    FillRect(big, &all, bg);
+    DeleteObject(bg);
+    FillShapes(big, d, scale * kSamples, (ox - float(box.left)) * kSamples, (oy - float(box.top)) * kSamples);
+    GdiFlush();
+    const int bw = w * kSamples;
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        unsigned r = 0, g = 0, b = 0;
+        for (int sy = 0; sy < kSamples; ++sy) {
+          const std::uint32_t* row = bigBits + std::size_t(y * kSamples + sy) * std::size_t(bw) + x * kSamples;
+          for (int sx = 0; sx < kSamples; ++sx) {
+            r += (row[sx] >> 16) & 0xFF;
+            g += (row[sx] >> 8) & 0xFF;
+            b += row[sx] & 0xFF;
+          }
+        }
+        constexpr unsigned n = kSamples * kSamples;
+        smallBits[std::size_t(y) * std::size_t(w) + std::size_t(x)] = (r / n) << 16 | (g / n) << 8 | (b / n);
+      }
+    }
+    BitBlt(dc, box.left, box.top, w, h, small, 0, 0, SRCCOPY);
+    SelectObject(big, oldBig);
+    SelectObject(small, oldSmall);
+  }
+  if (bigBmp) DeleteObject(bigBmp);
+  if (smallBmp) DeleteObject(smallBmp);
+  if (big) DeleteDC(big);
+  if (small) DeleteDC(small);
 }
 
 void DrawTexts(HDC dc, const VectorDrawing& d, float scale, float ox, float oy) {
@@ -132,16 +112,13 @@ void DrawTexts(HDC dc, const VectorDrawing& d, float scale, float ox, float oy) 
 
 }  // namespace
 
-void PaintDrawing(HDC dc, const RECT& box, const VectorDrawing& drawing) {
+void PaintDrawing(HDC dc, const RECT& box, COLORREF background, const VectorDrawing& drawing) {
   if (drawing.Width <= 0 || drawing.Height <= 0) return;
   const float w = float(box.right - box.left), h = float(box.bottom - box.top);
   const float scale = std::min(w / drawing.Width, h / drawing.Height);
   const float ox = float(box.left) + (w - drawing.Width * scale) / 2;
   const float oy = float(box.top) + (h - drawing.Height * scale) / 2;
-  if (Gdip().ready)
-    FillShapesGdiPlus(dc, drawing, scale, ox, oy);
-  else
-    FillShapesGdi(dc, drawing, scale, ox, oy);
+  FillSmooth(dc, box, background, drawing, scale, ox, oy);
   DrawTexts(dc, drawing, scale, ox, oy);
 }
 

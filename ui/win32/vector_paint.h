@@ -1,4 +1,4 @@
-// Paints the toolkit's vector drawings, antialiased through GDI+ when the system has it.
+// Paints the toolkit's vector drawings with smooth edges at any scale.
 #pragma once
 
 #include <windows.h>
@@ -7,7 +7,8 @@
 
 namespace ui::win32 {
 
-// Draws `drawing` scaled uniformly into `box` and centred there; fonts scale with it.
-void PaintDrawing(HDC dc, const RECT& box, const VectorDrawing& drawing);
+// Draws `drawing` over `background`, scaled uniformly into `box` and centred there; fonts
+// scale with it.
+void PaintDrawing(HDC dc, const RECT& box, COLORREF background, const VectorDrawing& drawing);
 
 }  // namespace ui::win32

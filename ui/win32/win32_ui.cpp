@@ -116,7 +116,7 @@ void PaintBuffered(HWND hwnd, const VectorDrawing& drawing) {
   if (mem && bmp) {
     HGDIOBJ old = SelectObject(mem, bmp);
     FillRect(mem, &rc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    PaintDrawing(mem, rc, drawing);
+    PaintDrawing(mem, rc, kWhite, drawing);
     BitBlt(dc, 0, 0, rc.right, rc.bottom, mem, 0, 0, SRCCOPY);
     SelectObject(mem, old);
   }
@@ -668,6 +668,8 @@ LRESULT CALLBACK Win32Application::FormWindow::PanelProc(HWND hwnd, UINT msg, WP
 
 LRESULT CALLBACK Win32Application::FormWindow::EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto old = reinterpret_cast<WNDPROC>(GetPropW(hwnd, L"QuorvaneEditProc"));
+  // Tabbing into the box must not select its text.
+  if (msg == WM_GETDLGCODE) return CallWindowProcW(old, hwnd, msg, wParam, lParam) & ~LRESULT(DLGC_HASSETSEL);
   if (msg == WM_LBUTTONUP) {
     try {
       HWND top = GetAncestor(hwnd, GA_ROOT);
