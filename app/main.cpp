@@ -364,23 +364,13 @@ void TFrmQuorvane::LoadConfig() {
 
 // The settings are stored once the settings store is built in; until then a change lives in
 // the controls, which the tick reads.
-void TFrmQuorvane::ChkUsagePhysClick(ui::Component&) {
-  EditUsagePhys->SetEnabled(ChkUsagePhys->Checked());
-  NextTime = services_.Now();
-}
+void TFrmQuorvane::ChkUsagePhysClick(ui::Component&) { ThresholdCheckClick(*ChkUsagePhys, *EditUsagePhys); }
+void TFrmQuorvane::ChkUsagePageClick(ui::Component&) { ThresholdCheckClick(*ChkUsagePage, *EditUsagePage); }
+void TFrmQuorvane::ChkUsageWorkClick(ui::Component&) { ThresholdCheckClick(*ChkUsageWork, *EditUsageWork); }
+void TFrmQuorvane::ChkMinuteClick(ui::Component&) { ThresholdCheckClick(*ChkMinute, *EditMinute); }
 
-void TFrmQuorvane::ChkUsagePageClick(ui::Component&) {
-  EditUsagePage->SetEnabled(ChkUsagePage->Checked());
-  NextTime = services_.Now();
-}
-
-void TFrmQuorvane::ChkUsageWorkClick(ui::Component&) {
-  EditUsageWork->SetEnabled(ChkUsageWork->Checked());
-  NextTime = services_.Now();
-}
-
-void TFrmQuorvane::ChkMinuteClick(ui::Component&) {
-  EditMinute->SetEnabled(ChkMinute->Checked());
+void TFrmQuorvane::ThresholdCheckClick(ui::CheckBox& check, ui::ComboBox& list) {
+  list.SetEnabled(check.Checked());
   NextTime = services_.Now();
 }
 

@@ -134,6 +134,7 @@ class TFrmQuorvane : public ui::Form {
   bool OnWindowMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam, std::intptr_t& result);
   void BuildComponents();
   void StatusTick();
+  void ThresholdCheckClick(ui::CheckBox& check, ui::ComboBox& list);
   template <class T>
   T* Find(const wchar_t* name) {
     return dynamic_cast<T*>(FindComponent(name));

@@ -5,11 +5,7 @@ import re
 import time
 import unittest
 
-from winenv import WIN_BUILD, WineSession
-
-EXE = WIN_BUILD / "Quorvane.exe"
-PROBE = WIN_BUILD / "qprobe.exe"
-ARTEFACTS = WIN_BUILD / "e2e-artefacts"
+from program_test import ARTEFACTS, EXE, ProgramTest
 MIB = 1048576
 IDLE = {"text": "정리하기", "enabled": True}
 RUNNING = {"text": "정리중 ...", "enabled": False}
@@ -19,33 +15,17 @@ def mib(byte_count):
     return round(byte_count / MIB)  # Python rounds halves to even, as the program does
 
 
-class StatusAndClean(unittest.TestCase):
-    session = None
+class StatusAndClean(ProgramTest):
 
-    @classmethod
-    def setUpClass(cls):
-        cls.session = WineSession().__enter__()
-        ARTEFACTS.mkdir(parents=True, exist_ok=True)
-        cls.session.run(PROBE, "wait-gone", "0")
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.session.close()
-
-    def tearDown(self):
-        self.session.restart_programs()
-
-    def probe(self, *args):
-        r = self.session.run(PROBE, *[str(a) for a in args])
-        self.assertEqual(r.returncode, 0, f"qprobe {' '.join(map(str, args))}: {r.stdout}{r.stderr}")
-        return r.stdout
+    def out(self, *args):
+        return self.probe(*args).stdout
 
     def start(self, *args):
         self.session.start(EXE, *args)
         self.probe("wait-window", 20000)
 
     def status(self):
-        return json.loads(self.probe("status"))
+        return json.loads(self.out("status"))
 
     def number(self, text, st):
         return float(text.replace(st["thousand"], "").replace(st["decimal"], "."))
@@ -98,7 +78,7 @@ class StatusAndClean(unittest.TestCase):
         # A purge under Wine takes a millisecond; the probe watches without sending messages, and
         # a few attempts make sure a scheduling accident cannot hide the running state.
         for _ in range(5):
-            states = json.loads(self.probe("watch", "BtnClean", 1000))
+            states = json.loads(self.out("watch", "BtnClean", 1000))
             self.assertEqual(states[0], IDLE)
             self.assertEqual(states[-1], IDLE, "the run did not return to idle")
             if RUNNING in states:
@@ -114,12 +94,12 @@ class StatusAndClean(unittest.TestCase):
         counts = []
         deadline = time.monotonic() + 8
         while time.monotonic() < deadline and (not counts or counts[-1] == 0 or len(counts) < 20):
-            counts.append(int(self.probe("balloons")))
+            counts.append(int(self.out("balloons")))
             time.sleep(0.1)
         self.session.screenshot(ARTEFACTS / "notification.png")
         self.assertEqual(max(counts), 1, counts)
         self.assertEqual(counts[-1], 1)
-        dump = json.loads(self.probe("dump"))
+        dump = json.loads(self.out("dump"))
         self.assertFalse(dump["form"]["visible"], "a cleaning tray click also showed the window")
 
 

@@ -1,14 +1,9 @@
 """End-to-end tests: the real Quorvane.exe under Wine, driven as a user and a second copy would."""
 import json
-import os
 import time
 import unittest
 
-from winenv import WIN_BUILD, WineSession
-
-EXE = WIN_BUILD / "Quorvane.exe"
-PROBE = WIN_BUILD / "qprobe.exe"
-ARTEFACTS = WIN_BUILD / "e2e-artefacts"
+from program_test import ARTEFACTS, EXE, PROBE, ProgramTest
 
 WM_USER = 0x400
 WM_CLOSE = 0x10
@@ -18,35 +13,9 @@ CMD_CLOSE = 104  # the tray menu's quit item
 IDNO = 7
 
 
-class MainWindowTests(unittest.TestCase):
-    session = None
-
-    @classmethod
-    def setUpClass(cls):
-        cls.session = WineSession().__enter__()
-        ARTEFACTS.mkdir(parents=True, exist_ok=True)
-        # The first window of a fresh server starts the desktop; pay that once, here.
-        cls.session.run(PROBE, "wait-gone", "0")
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.session.close()
-
-    def tearDown(self):
-        self.session.restart_programs()
+class MainWindowTests(ProgramTest):
 
     # --- helpers -------------------------------------------------------------------------
-
-    def probe(self, *args, check=True):
-        r = self.session.run(PROBE, *[str(a) for a in args])
-        if check:
-            self.assertEqual(r.returncode, 0, f"qprobe {' '.join(map(str, args))}: {r.stdout}{r.stderr}")
-        return r
-
-    def dump(self):
-        d = json.loads(self.probe("dump").stdout)
-        d["by_name"] = {c["name"]: c for c in d["controls"] if c}
-        return d
 
     def start_instance(self, *args, visible=True):
         p = self.session.start(EXE, *args)

@@ -1,14 +1,11 @@
 """End-to-end tests of the window's composition at two DPI settings and of its life in the tray."""
-import json
 import re
 import time
 import unittest
 
-from winenv import SOURCE, WIN_BUILD, WineSession
+from program_test import ARTEFACTS, EXE, ProgramTest
+from winenv import SOURCE
 
-EXE = WIN_BUILD / "Quorvane.exe"
-PROBE = WIN_BUILD / "qprobe.exe"
-ARTEFACTS = WIN_BUILD / "e2e-artefacts"
 CMD_OPEN = 101  # the tray menu's open item
 WM_CLOSE = 0x10
 
@@ -40,33 +37,7 @@ def scaled(rect, factor):
     return [l, t, r - l, b - t]
 
 
-class WindowSession(unittest.TestCase):
-    dpi = None
-    session = None
-
-    @classmethod
-    def setUpClass(cls):
-        prefix = WIN_BUILD / (f"wineprefix-dpi{cls.dpi}" if cls.dpi else "wineprefix")
-        cls.session = WineSession(prefix=prefix, dpi=cls.dpi).__enter__()
-        ARTEFACTS.mkdir(parents=True, exist_ok=True)
-        cls.session.run(PROBE, "wait-gone", "0")
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.session.close()
-
-    def tearDown(self):
-        self.session.restart_programs()
-
-    def probe(self, *args):
-        r = self.session.run(PROBE, *[str(a) for a in args])
-        self.assertEqual(r.returncode, 0, f"qprobe {' '.join(map(str, args))}: {r.stdout}{r.stderr}")
-        return r
-
-    def dump(self):
-        d = json.loads(self.probe("dump").stdout)
-        d["by_name"] = {c["name"]: c for c in d["controls"] if c}
-        return d
+class WindowSession(ProgramTest):
 
     def show_page(self, button):
         self.probe("click", button)

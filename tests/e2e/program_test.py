@@ -1,0 +1,41 @@
+"""The frame every end-to-end test class shares: one Wine session per class, every program
+ended after each test (also a failed one), and the probe that looks at the running program."""
+import json
+import unittest
+
+from winenv import WIN_BUILD, WineSession
+
+EXE = WIN_BUILD / "Quorvane.exe"
+PROBE = WIN_BUILD / "qprobe.exe"
+ARTEFACTS = WIN_BUILD / "e2e-artefacts"
+
+
+class ProgramTest(unittest.TestCase):
+    dpi = None  # a prefix of its own for another DPI
+    session = None
+
+    @classmethod
+    def setUpClass(cls):
+        prefix = WIN_BUILD / (f"wineprefix-dpi{cls.dpi}" if cls.dpi else "wineprefix")
+        cls.session = WineSession(prefix=prefix, dpi=cls.dpi).__enter__()
+        ARTEFACTS.mkdir(parents=True, exist_ok=True)
+        # The first window of a fresh server starts the desktop; pay that once, here.
+        cls.session.run(PROBE, "wait-gone", "0")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.session.close()
+
+    def tearDown(self):
+        self.session.restart_programs()
+
+    def probe(self, *args, check=True):
+        r = self.session.run(PROBE, *[str(a) for a in args])
+        if check:
+            self.assertEqual(r.returncode, 0, f"qprobe {' '.join(map(str, args))}: {r.stdout}{r.stderr}")
+        return r
+
+    def dump(self):
+        d = json.loads(self.probe("dump").stdout)
+        d["by_name"] = {c["name"]: c for c in d["controls"] if c}
+        return d
