@@ -90,6 +90,7 @@ void TFrmQuorvane::BuildComponents() {
   ChkUsageWork = Find<ui::CheckBox>(L"ChkUsageWork");
   ChkMinute = Find<ui::CheckBox>(L"ChkMinute");
   ChkCleanOnTray = Find<ui::CheckBox>(L"ChkCleanOnTray");
+  ChkAutoStart = Find<ui::CheckBox>(L"ChkAutoStart");
   EditUsagePhys = Find<ui::ComboBox>(L"EditUsagePhys");
   EditUsagePage = Find<ui::ComboBox>(L"EditUsagePage");
   EditUsageWork = Find<ui::ComboBox>(L"EditUsageWork");
@@ -103,6 +104,8 @@ void TFrmQuorvane::BuildComponents() {
   EditUsagePage->OnChange = [this](ui::Component& s) { EditUsagePageChange(s); };
   EditUsageWork->OnChange = [this](ui::Component& s) { EditUsageWorkChange(s); };
   EditMinute->OnChange = [this](ui::Component& s) { EditMinuteChange(s); };
+  ChkCleanOnTray->OnClick = [this](ui::Component& s) { ChkCleanOnTrayClick(s); };
+  ChkAutoStart->OnClick = [this](ui::Component& s) { ChkAutoStartClick(s); };
 
   for (ui::ToolButton* b : {BtnHome, BtnConfig, BtnDonate}) {
     b->OnClick = [this](ui::Component& s) { BtnHomeClick(s); };
@@ -358,26 +361,74 @@ void TFrmQuorvane::ShowNotification(const std::wstring& Text) {
 }
 
 void TFrmQuorvane::LoadConfig() {
-  // Stored settings arrive with the settings store; until then the page starts as a fresh
-  // installation's would before its first load: nothing checked, nothing selected.
+  bool taskExists = false;
+  if (services_.ComInitialize()) taskExists = services_.IsAutoStartTask(kTaskName);
+  services_.ComUninitialize();
+  {
+    const std::unique_ptr<SettingsStore> store = services_.OpenSettings(kSettingsPath);
+    EditUsagePhys->SetEnabled(store->ReadBoolean(L"enabled_usage_phys", false));
+    EditUsagePage->SetEnabled(store->ReadBoolean(L"enabled_usage_page", false));
+    EditUsageWork->SetEnabled(store->ReadBoolean(L"enabled_usage_work", false));
+    EditUsagePhys->SetItemIndex(store->ReadInteger(L"limit_usage_phys", 6));
+    EditUsagePage->SetItemIndex(store->ReadInteger(L"limit_usage_page", 6));
+    EditUsageWork->SetItemIndex(store->ReadInteger(L"limit_usage_work", 6));
+    EditMinute->SetEnabled(store->ReadBoolean(L"enabled_minute", false));
+    EditMinute->SetItemIndex(store->ReadInteger(L"limit_minute", 3));
+    const bool cleanOnTray = store->ReadBoolean(L"cleanontray", false);
+    // Checking a box runs its handler, which writes through a store of its own.
+    ChkCleanOnTray->SetChecked(cleanOnTray);
+  }
+  ChkUsagePhys->SetChecked(EditUsagePhys->Enabled());
+  ChkUsagePage->SetChecked(EditUsagePage->Enabled());
+  ChkUsageWork->SetChecked(EditUsageWork->Enabled());
+  ChkMinute->SetChecked(EditMinute->Enabled());
+  ChkAutoStart->SetChecked(taskExists);
 }
 
-// The settings are stored once the settings store is built in; until then a change lives in
-// the controls, which the tick reads.
-void TFrmQuorvane::ChkUsagePhysClick(ui::Component&) { ThresholdCheckClick(*ChkUsagePhys, *EditUsagePhys); }
-void TFrmQuorvane::ChkUsagePageClick(ui::Component&) { ThresholdCheckClick(*ChkUsagePage, *EditUsagePage); }
-void TFrmQuorvane::ChkUsageWorkClick(ui::Component&) { ThresholdCheckClick(*ChkUsageWork, *EditUsageWork); }
-void TFrmQuorvane::ChkMinuteClick(ui::Component&) { ThresholdCheckClick(*ChkMinute, *EditMinute); }
+void TFrmQuorvane::SaveConfig(const std::wstring& Name, int Value) {
+  services_.OpenSettings(kSettingsPath)->WriteInteger(Name, Value);
+}
 
-void TFrmQuorvane::ThresholdCheckClick(ui::CheckBox& check, ui::ComboBox& list) {
+void TFrmQuorvane::SaveConfig(const std::wstring& Name, bool Value) {
+  services_.OpenSettings(kSettingsPath)->WriteBoolean(Name, Value);
+}
+
+void TFrmQuorvane::ChkCleanOnTrayClick(ui::Component&) { SaveConfig(L"cleanontray", ChkCleanOnTray->Checked()); }
+
+void TFrmQuorvane::ChkAutoStartClick(ui::Component&) {
+  // A failed initialization leaves COM alone: there is nothing to undo.
+  if (!services_.ComInitialize()) return;
+  services_.SetAutoStartTask(kTaskName, ChkAutoStart->Checked(), 0);
+  services_.ComUninitialize();
+}
+
+void TFrmQuorvane::ChkUsagePhysClick(ui::Component&) {
+  ThresholdCheckClick(*ChkUsagePhys, *EditUsagePhys, L"enabled_usage_phys");
+}
+void TFrmQuorvane::ChkUsagePageClick(ui::Component&) {
+  ThresholdCheckClick(*ChkUsagePage, *EditUsagePage, L"enabled_usage_page");
+}
+void TFrmQuorvane::ChkUsageWorkClick(ui::Component&) {
+  ThresholdCheckClick(*ChkUsageWork, *EditUsageWork, L"enabled_usage_work");
+}
+void TFrmQuorvane::ChkMinuteClick(ui::Component&) { ThresholdCheckClick(*ChkMinute, *EditMinute, L"enabled_minute"); }
+
+// A threshold or interval change restarts the interval and the spacing from now.
+void TFrmQuorvane::ThresholdCheckClick(ui::CheckBox& check, ui::ComboBox& list, const wchar_t* name) {
   list.SetEnabled(check.Checked());
   NextTime = services_.Now();
+  SaveConfig(name, list.Enabled());
 }
 
-void TFrmQuorvane::EditUsagePhysChange(ui::Component&) { NextTime = services_.Now(); }
-void TFrmQuorvane::EditUsagePageChange(ui::Component&) { NextTime = services_.Now(); }
-void TFrmQuorvane::EditUsageWorkChange(ui::Component&) { NextTime = services_.Now(); }
-void TFrmQuorvane::EditMinuteChange(ui::Component&) { NextTime = services_.Now(); }
+void TFrmQuorvane::LimitChange(ui::ComboBox& list, const wchar_t* name) {
+  NextTime = services_.Now();
+  SaveConfig(name, list.ItemIndex());
+}
+
+void TFrmQuorvane::EditUsagePhysChange(ui::Component&) { LimitChange(*EditUsagePhys, L"limit_usage_phys"); }
+void TFrmQuorvane::EditUsagePageChange(ui::Component&) { LimitChange(*EditUsagePage, L"limit_usage_page"); }
+void TFrmQuorvane::EditUsageWorkChange(ui::Component&) { LimitChange(*EditUsageWork, L"limit_usage_work"); }
+void TFrmQuorvane::EditMinuteChange(ui::Component&) { LimitChange(*EditMinute, L"limit_minute"); }
 
 void TFrmQuorvane::UpdateCallbackProc(bool Accepted, const std::wstring&) {
   if (Accepted) {

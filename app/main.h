@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "app/status_format.h"
@@ -14,6 +15,18 @@
 namespace app {
 
 using UpdateCallback = std::function<void(bool Accepted, const std::wstring& Response)>;
+
+// The program's settings key, opened for one batch of reads or one write.
+class SettingsStore {
+ public:
+  virtual ~SettingsStore() = default;
+  virtual bool ReadBoolean(const std::wstring& Name, bool Default) = 0;
+  virtual int ReadInteger(const std::wstring& Name, int Default) = 0;
+  virtual void WriteBoolean(const std::wstring& Name, bool Value) = 0;
+  virtual void WriteInteger(const std::wstring& Name, int Value) = 0;
+};
+
+inline constexpr wchar_t kSettingsPath[] = L"Vantorel\\Quorvane";
 
 // Everything outside the window that the window uses. The Win32 build supplies the real one;
 // tests supply recording fakes.
@@ -28,6 +41,8 @@ class MainServices {
   virtual bool ComInitialize() = 0;
   virtual void ComUninitialize() = 0;
   virtual void SetAutoStartTask(const std::wstring& name, bool enabled, int delaySeconds) = 0;
+  virtual bool IsAutoStartTask(const std::wstring& name) = 0;
+  virtual std::unique_ptr<SettingsStore> OpenSettings(const std::wstring& path) = 0;
   virtual void VisibleOnShell(ui::TrayIcon& icon, const std::wstring& appName) = 0;
   virtual void HideApplication() = 0;
   virtual void ShowApplication() = 0;
@@ -95,6 +110,7 @@ class TFrmQuorvane : public ui::Form {
   ui::CheckBox* ChkUsageWork;
   ui::CheckBox* ChkMinute;
   ui::CheckBox* ChkCleanOnTray;
+  ui::CheckBox* ChkAutoStart;
   ui::ComboBox* EditUsagePhys;
   ui::ComboBox* EditUsagePage;
   ui::ComboBox* EditUsageWork;
@@ -125,6 +141,10 @@ class TFrmQuorvane : public ui::Form {
   void EditUsagePageChange(ui::Component& Sender);
   void EditUsageWorkChange(ui::Component& Sender);
   void EditMinuteChange(ui::Component& Sender);
+  void ChkCleanOnTrayClick(ui::Component& Sender);
+  void ChkAutoStartClick(ui::Component& Sender);
+  void SaveConfig(const std::wstring& Name, int Value);
+  void SaveConfig(const std::wstring& Name, bool Value);
   void UpdateCallbackProc(bool Accepted, const std::wstring& Response);
   void WMUser(std::uintptr_t wParam);
 
@@ -134,7 +154,8 @@ class TFrmQuorvane : public ui::Form {
   bool OnWindowMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam, std::intptr_t& result);
   void BuildComponents();
   void StatusTick();
-  void ThresholdCheckClick(ui::CheckBox& check, ui::ComboBox& list);
+  void ThresholdCheckClick(ui::CheckBox& check, ui::ComboBox& list, const wchar_t* name);
+  void LimitChange(ui::ComboBox& list, const wchar_t* name);
   template <class T>
   T* Find(const wchar_t* name) {
     return dynamic_cast<T*>(FindComponent(name));

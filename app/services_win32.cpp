@@ -3,6 +3,7 @@
 #include <objbase.h>
 
 #include "app/fullscreen.h"
+#include "config/config.h"
 #include "memory/memory.h"
 #include "memory/purge.h"
 #include "shell/trayicon.h"
@@ -43,6 +44,32 @@ void Win32MainServices::ComUninitialize() {
 
 void Win32MainServices::SetAutoStartTask(const std::wstring&, bool, int) {
   // The logon task registration is built in with the auto-start module.
+}
+
+bool Win32MainServices::IsAutoStartTask(const std::wstring&) {
+  // The logon task arrives with the auto-start module; until then there is none.
+  return false;
+}
+
+namespace {
+
+// The settings key of the current user, open for one batch.
+class RegistrySettings final : public SettingsStore {
+ public:
+  explicit RegistrySettings(const std::wstring& path) : config_(path) {}
+  bool ReadBoolean(const std::wstring& Name, bool Default) override { return config_.ReadBoolean(Name, Default); }
+  int ReadInteger(const std::wstring& Name, int Default) override { return config_.ReadInteger(Name, Default); }
+  void WriteBoolean(const std::wstring& Name, bool Value) override { config_.WriteBoolean(Name, Value); }
+  void WriteInteger(const std::wstring& Name, int Value) override { config_.WriteInteger(Name, Value); }
+
+ private:
+  Vel::Config::TConfig config_;
+};
+
+}  // namespace
+
+std::unique_ptr<SettingsStore> Win32MainServices::OpenSettings(const std::wstring& path) {
+  return std::make_unique<RegistrySettings>(path);
 }
 
 void Win32MainServices::VisibleOnShell(ui::TrayIcon& icon, const std::wstring& appName) {

@@ -6,6 +6,7 @@ set(QUORVANE_STATIC_LINK -static -static-libgcc -static-libstdc++ $<$<CONFIG:Min
 
 add_library(quorvane_win32 STATIC
   memory/memory_win32.cpp memory/purge_win32.cpp
+  config/config_win32.cpp
   shell/trayicon_win32.cpp
   update/version.cpp update/version_win32.cpp
   ui/win32/win32_ui.cpp ui/win32/vector_paint.cpp

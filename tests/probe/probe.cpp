@@ -273,7 +273,7 @@ BOOL CALLBACK CountBalloon(HWND h, LPARAM lp) {
 
 int Usage() {
   std::fputs("usage: qprobe dump | wait-window MS | wait-visible MS | wait-hidden MS | wait-gone MS |\n"
-             "  send MSG WPARAM | post MSG WPARAM | click NAME | command ID | dialog MS | answer yes|no |\n"
+             "  send MSG WPARAM | post MSG WPARAM | click NAME | select NAME INDEX | command ID | dialog MS | answer yes|no |\n"
              "  tray | wait-tray MS | tray-click left|right | menu MS | menu-key KEY | tray-delete | taskbar-created |\n"
              "  status | watch NAME MS | balloons\n",
              stderr);
@@ -369,6 +369,14 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (cmd == L"post" && argc > 3) return PostMessageW(main, UINT(arg(2)), WPARAM(arg(3)), 0) ? 0 : 1;
   if (cmd == L"command" && argc > 2) return PostMessageW(main, WM_COMMAND, WPARAM(arg(2)), 0) ? 0 : 1;
+  // Picks a list entry as a user does: the selection, then the list's notification to its parent.
+  if (cmd == L"select" && argc > 3) {
+    HWND c = ChildByName(main, argv[2]);
+    if (!c) return 1;
+    SendMessageW(c, CB_SETCURSEL, WPARAM(arg(3)), 0);
+    SendMessageW(GetParent(c), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(c), CBN_SELCHANGE), reinterpret_cast<LPARAM>(c));
+    return 0;
+  }
   if (cmd == L"click" && argc > 2) {
     HWND c = ChildByName(main, argv[2]);
     if (!c) return 1;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -30,8 +31,46 @@ class AppPlatform : public ui::ApplicationPlatform {
   int MonitorCount() override { return 1; }
 };
 
+// The settings key as a map; every write is also logged as "name=value".
+class SettingsStore : public app::SettingsStore {
+ public:
+  SettingsStore(std::map<std::wstring, int>& values, std::vector<std::wstring>& writes)
+      : values_(values), writes_(writes) {}
+  bool ReadBoolean(const std::wstring& name, bool def) override {
+    auto it = values_.find(name);
+    return it == values_.end() ? def : it->second != 0;
+  }
+  int ReadInteger(const std::wstring& name, int def) override {
+    auto it = values_.find(name);
+    return it == values_.end() ? def : it->second;
+  }
+  void WriteBoolean(const std::wstring& name, bool value) override { Write(name, value ? 1 : 0); }
+  void WriteInteger(const std::wstring& name, int value) override { Write(name, value); }
+
+ private:
+  void Write(const std::wstring& name, int value) {
+    values_[name] = value;
+    writes_.push_back(name + L"=" + std::to_wstring(value));
+  }
+  std::map<std::wstring, int>& values_;
+  std::vector<std::wstring>& writes_;
+};
+
 class Services : public app::MainServices {
  public:
+  std::map<std::wstring, int> settings;
+  std::vector<std::wstring> settingWrites;
+  std::wstring settingsPath;
+  bool taskExists = false;
+  std::unique_ptr<app::SettingsStore> OpenSettings(const std::wstring& path) override {
+    settingsPath = path;
+    return std::make_unique<SettingsStore>(settings, settingWrites);
+  }
+  bool IsAutoStartTask(const std::wstring& name) override {
+    log.push_back(L"task? " + name);
+    return taskExists;
+  }
+
   std::vector<std::wstring> log;
   bool comOk = true;
   std::wstring version = L"1.9.5";

@@ -24,6 +24,7 @@ TEST(FormCreate, RunsItsStepsInOrder) {
   h.Create();
   const std::vector<std::wstring> expected{
       L"accent", L"translate-component", L"com-init", L"task QuorvaneTaskMachine on 60", L"com-uninit",
+      L"com-init", L"task? QuorvaneTaskMachine", L"com-uninit",  // loading the settings page
       L"visible-on-shell Quorvane", L"privilege SeIncreaseQuotaPrivilege",
       L"privilege SeProfileSingleProcessPrivilege", L"snapshot",
       L"check-update https://update.vantorel.com/api.init.php 10"};

@@ -222,6 +222,7 @@ TEST_F(Tick, ClockSetBackCountsTheDistance) {
 }
 
 TEST_F(Tick, ListWithoutSelectionNeedsAFullHundred) {
+  h.form->EditUsagePhys->SetItemIndex(-1);  // a stored index that names no entry
   h.form->ChkUsagePhys->SetChecked(true);
   At(300);
   Usage(99.9f);
