@@ -8,6 +8,8 @@ from winenv import WIN_BUILD, WineSession
 EXE = WIN_BUILD / "Quorvane.exe"
 PROBE = WIN_BUILD / "qprobe.exe"
 ARTEFACTS = WIN_BUILD / "e2e-artefacts"
+SETTINGS_PARENT = r"HKCU\Software\Vantorel"
+SETTINGS_KEY = SETTINGS_PARENT + r"\Quorvane"
 
 
 class ProgramTest(unittest.TestCase):
@@ -26,8 +28,16 @@ class ProgramTest(unittest.TestCase):
     def tearDownClass(cls):
         cls.session.close()
 
+    def setUp(self):
+        # Every test starts from a fresh installation's settings.
+        self.reg("delete", SETTINGS_PARENT, "/f")
+
     def tearDown(self):
         self.session.restart_programs()
+
+    def reg(self, *args):
+        """Wine's reg tool on the test prefix; returns its output."""
+        return self.session.run("reg", *args).stdout
 
     def probe(self, *args, check=True):
         r = self.session.run(PROBE, *[str(a) for a in args])

@@ -1,0 +1,67 @@
+"""End-to-end tests of the settings page: every change reaches the registry at once and comes
+back at the next start; a broken value does not stop the program."""
+import re
+import unittest
+
+from program_test import EXE, SETTINGS_KEY, SETTINGS_PARENT, ProgramTest
+
+
+class SettingsPage(ProgramTest):
+    def start(self):
+        self.session.start(EXE)
+        self.probe("wait-visible", 20000)
+        self.probe("click", "BtnConfig")
+        return self.dump()["by_name"]
+
+    def quit(self):
+        self.session.run(EXE, "/uninst")
+        self.probe("wait-gone", 10000)
+
+    def stored(self):
+        """The settings key's values as {name: int}; None when the key does not exist."""
+        if "\\Quorvane" not in self.reg("query", SETTINGS_PARENT):
+            return None
+        out = self.reg("query", SETTINGS_KEY)
+        return {m[0]: int(m[1], 16) for m in re.findall(r"^\s+(\w+)\s+REG_DWORD\s+0x([0-9a-fA-F]+)", out, re.M)}
+
+    def test_changes_are_stored_at_once_and_loaded_at_the_next_start(self):
+        c = self.start()
+        # A fresh installation: four greyed lists on "90", "90", "90", "30", nothing checked, an
+        # empty key.
+        for check, lst, index in [("ChkUsagePhys", "EditUsagePhys", 6), ("ChkUsagePage", "EditUsagePage", 6),
+                                  ("ChkUsageWork", "EditUsageWork", 6), ("ChkMinute", "EditMinute", 3)]:
+            self.assertEqual(c[check]["checked"], 0, check)
+            self.assertFalse(c[lst]["enabled"], lst)
+            self.assertEqual(c[lst]["selection"], index, lst)
+        self.assertEqual(c["ChkCleanOnTray"]["checked"], 0)
+        self.assertEqual(self.stored(), {})
+
+        self.probe("click", "ChkUsagePhys")
+        self.probe("select", "EditUsagePhys", 2)
+        self.probe("select", "EditMinute", 0)
+        self.probe("click", "ChkCleanOnTray")
+        self.assertEqual(self.stored(), {"enabled_usage_phys": 1, "limit_usage_phys": 2, "limit_minute": 0,
+                                         "cleanontray": 1})
+
+        self.quit()
+        c = self.start()
+        self.assertEqual(c["ChkUsagePhys"]["checked"], 1)
+        self.assertTrue(c["EditUsagePhys"]["enabled"])
+        self.assertEqual(c["EditUsagePhys"]["selection"], 2)
+        self.assertEqual(c["ChkMinute"]["checked"], 0)
+        self.assertFalse(c["EditMinute"]["enabled"])
+        self.assertEqual(c["EditMinute"]["selection"], 0)
+        self.assertEqual(c["ChkCleanOnTray"]["checked"], 1)
+
+    def test_a_broken_value_reads_as_its_default(self):
+        self.reg("add", SETTINGS_KEY, "/v", "limit_usage_phys", "/t", "REG_SZ", "/d", "eighty", "/f")
+        self.reg("add", SETTINGS_KEY, "/v", "enabled_usage_page", "/t", "REG_DWORD", "/d", "2", "/f")
+        c = self.start()
+        self.assertEqual(c["EditUsagePhys"]["selection"], 6)
+        self.assertEqual(c["ChkUsagePage"]["checked"], 1, "a Boolean stored as 2 is true")
+        self.assertIn("eighty", self.reg("query", SETTINGS_KEY, "/v", "limit_usage_phys"),
+                      "a value the program cannot read is left as it is")
+
+
+if __name__ == "__main__":
+    unittest.main()
