@@ -3,6 +3,7 @@
 #include <objbase.h>
 
 #include "app/fullscreen.h"
+#include "autostart/autostart.h"
 #include "config/config.h"
 #include "memory/memory.h"
 #include "memory/purge.h"
@@ -42,13 +43,12 @@ void Win32MainServices::ComUninitialize() {
   if (ok) CoUninitialize();
 }
 
-void Win32MainServices::SetAutoStartTask(const std::wstring&, bool, int) {
-  // The logon task registration is built in with the auto-start module.
+void Win32MainServices::SetAutoStartTask(const std::wstring& name, bool enabled, int delaySeconds) {
+  Vel::AutoStart::UAC::SetAutoStartTask(name, enabled, delaySeconds);
 }
 
-bool Win32MainServices::IsAutoStartTask(const std::wstring&) {
-  // The logon task arrives with the auto-start module; until then there is none.
-  return false;
+bool Win32MainServices::IsAutoStartTask(const std::wstring& name) {
+  return Vel::AutoStart::UAC::IsAutoStartTask(name);
 }
 
 namespace {

@@ -10,6 +10,7 @@ add_library(quorvane_win32 STATIC
   shell/trayicon_win32.cpp
   update/version.cpp update/version_win32.cpp
   ui/win32/win32_ui.cpp ui/win32/vector_paint.cpp
+  autostart/autostart_win32.cpp
   app/services_win32.cpp app/fullscreen_win32.cpp)
 target_link_libraries(quorvane_win32 PUBLIC quorvane_core)
 
@@ -17,7 +18,7 @@ add_executable(Quorvane WIN32 app/entry_win32.cpp app/Quorvane.rc)
 set_source_files_properties(app/Quorvane.rc PROPERTIES OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/app/Quorvane.manifest)
 target_link_options(Quorvane PRIVATE -municode ${QUORVANE_STATIC_LINK} -Wl,--nxcompat -Wl,--dynamicbase)
 # Only DLLs that Windows always takes from System32; everything else is loaded at run time.
-target_link_libraries(Quorvane PRIVATE quorvane_win32 user32 gdi32 shell32 ole32 advapi32)
+target_link_libraries(Quorvane PRIVATE quorvane_win32 user32 gdi32 shell32 ole32 oleaut32 advapi32)
 
 add_executable(qprobe tests/probe/probe.cpp)
 target_link_options(qprobe PRIVATE -municode ${QUORVANE_STATIC_LINK})
@@ -30,7 +31,7 @@ target_compile_options(gtest_win PRIVATE -w)
 file(GLOB WIN_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
 add_executable(win_tests ${WIN_TEST_SOURCES} app/Quorvane.rc)
 target_link_options(win_tests PRIVATE ${QUORVANE_STATIC_LINK})
-target_link_libraries(win_tests PRIVATE quorvane_win32 gtest_win user32 gdi32 shell32 ole32 advapi32)
+target_link_libraries(win_tests PRIVATE quorvane_win32 gtest_win user32 gdi32 shell32 ole32 oleaut32 advapi32)
 
 # Idle-cost baseline and its measurement (bench/ owns its own build rules).
 include(${CMAKE_SOURCE_DIR}/bench/windows.cmake OPTIONAL)

@@ -71,7 +71,7 @@ class WindowSession(ProgramTest):
             self.assertFalse(home["by_name"][name]["visible"], name)
         self.assertEqual(c["LblTitle"]["text"], "Quorvane")
         self.assertEqual(settings["by_name"]["EditUsagePhys"]["count"], 7)
-        self.assertEqual(settings["by_name"]["EditUsagePhys"]["selection"], -1)
+        self.assertEqual(settings["by_name"]["EditUsagePhys"]["selection"], 6)  # a fresh installation's "90"
 
 
 class WindowAt96Dpi(WindowSession):
