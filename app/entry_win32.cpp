@@ -7,6 +7,8 @@
 #include "app/instance.h"
 #include "app/main.h"
 #include "app/services_win32.h"
+#include "theme/theme.h"
+#include "translate/translate.h"
 #include "ui/win32/win32_ui.h"
 
 namespace {
@@ -32,6 +34,11 @@ class Win32InstancePlatform final : public app::InstancePlatform {
   void Sleep(unsigned ms) override { ::Sleep(ms); }
 
   int RunInstance(const std::wstring& firstArg) override {
+    // The table and the language come first: every caption made from here on is translated.
+    Vel::Translate::Startup();
+    struct Unload {
+      ~Unload() { Vel::Translate::Shutdown(); }
+    } unload;
     ui::win32::Win32Application application(instance_);
     ui::Application& app = application.App();
     app.MainFormOnTaskbar = true;
@@ -67,6 +74,8 @@ void RestrictDllSearch() {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   RestrictDllSearch();
+  // The button style family exists before any window does.
+  Vel::Theme::RegisterButtonStyles();
   std::vector<std::wstring> args;
   int argc = 0;
   if (LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc)) {

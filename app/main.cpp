@@ -114,6 +114,8 @@ void TFrmQuorvane::BuildComponents() {
   BtnHome->SetGroup(1);
   BtnConfig->SetGroup(1);
   BtnHome->SetDown(true);
+  Find<ui::ToolBar>(L"BtnHead")->SetStyle({L"Vantorel", L"Primary", L"Header", 4});
+  BtnClean->SetStyle({L"Vantorel", L"Primary", L"Outline", 6});
   PnlMain->SetActivePageIndex(0);
   SVGIconImage1->OnClick = [this](ui::Component& s) { SVGIconImage1Click(s); };
   EditInfo->OnClick = [this](ui::Component& s) { EditInfoClick(s); };

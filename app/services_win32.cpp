@@ -5,22 +5,21 @@
 #include "app/fullscreen.h"
 #include "autostart/autostart.h"
 #include "config/config.h"
+#include "theme/theme_win32.h"
+#include "translate/translate.h"
 #include "memory/memory.h"
 #include "memory/purge.h"
 #include "shell/trayicon.h"
+#include "update/update_win32.h"
 #include "update/version.h"
 
 namespace app {
 
-void Win32MainServices::ApplyAccentLine(ui::Form&) {
-  // The accent line and dark frame arrive with the theme module; rows 0-1 stay white until then.
-}
+void Win32MainServices::ApplyAccentLine(ui::Form& form) { Vel::Theme::ApplyAccentLine(form); }
 
-void Win32MainServices::TranslateComponent(ui::Component&) {
-  // Captions stay in their Korean source text until the translation table is built in.
-}
+void Win32MainServices::TranslateComponent(ui::Component& root) { Vel::Translate::TranslateComponent(root); }
 
-std::wstring Win32MainServices::Translate(const std::wstring& text) { return text; }
+std::wstring Win32MainServices::Translate(const std::wstring& text) { return Vel::Translate::Translate(text); }
 
 std::wstring Win32MainServices::GetVersionText(const std::wstring& format) {
   return Vel::Update::GetVersionText(format);
@@ -122,11 +121,10 @@ const NumberFormat& Win32MainServices::Numbers() {
 
 void Win32MainServices::GetMemoryStatus(Vel::Memory::TMemoryStatus& status) { Vel::Memory::GetMemoryStatus(status); }
 
-void Win32MainServices::CheckUpdate(const std::wstring&, UpdateCallback callback, int) {
-  // No update exchange is built in yet, which is the outcome of an unreachable service: the
-  // callback runs once on the main thread with nothing accepted.
-  auto queue = app_.Queue();
-  ui::StartWorker([queue, callback] { queue->Synchronize([callback] { callback(false, L""); }); });
+void Win32MainServices::CheckUpdate(const std::wstring& url, UpdateCallback callback, int layout) {
+  Vel::Update::TCheckOptions options;
+  options.Language = Vel::Translate::CurrentLanguage();
+  Vel::Update::CheckUpdate(app_, url, std::move(callback), layout, options);
 }
 
 std::int64_t Win32MainServices::Now() {

@@ -8,14 +8,17 @@ add_library(quorvane_win32 STATIC
   memory/memory_win32.cpp memory/purge_win32.cpp
   config/config_win32.cpp
   shell/trayicon_win32.cpp
-  update/version.cpp update/version_win32.cpp
+  update/version_win32.cpp update/update_win32.cpp
   ui/win32/win32_ui.cpp ui/win32/vector_paint.cpp
+  theme/theme_win32.cpp
   autostart/autostart_win32.cpp
+  translate/translate_win32.cpp
   app/services_win32.cpp app/fullscreen_win32.cpp)
 target_link_libraries(quorvane_win32 PUBLIC quorvane_core)
 
 add_executable(Quorvane WIN32 app/entry_win32.cpp app/Quorvane.rc)
-set_source_files_properties(app/Quorvane.rc PROPERTIES OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/app/Quorvane.manifest)
+set_source_files_properties(app/Quorvane.rc PROPERTIES OBJECT_DEPENDS
+  "${CMAKE_SOURCE_DIR}/app/Quorvane.manifest;${CMAKE_SOURCE_DIR}/translate/translate.txt")
 target_link_options(Quorvane PRIVATE -municode ${QUORVANE_STATIC_LINK} -Wl,--nxcompat -Wl,--dynamicbase)
 # Only DLLs that Windows always takes from System32; everything else is loaded at run time.
 target_link_libraries(Quorvane PRIVATE quorvane_win32 user32 gdi32 shell32 ole32 oleaut32 advapi32)

@@ -69,6 +69,11 @@ TConfig::TConfig(const std::wstring& Path, RegistryApi& api) {
 
 TConfig::~TConfig() = default;
 
+bool TConfig::ValueExists(const std::wstring& Name) {
+  std::uint32_t type = 0, size = 0;
+  return FReg && FReg->QueryValue(Name, type, size);
+}
+
 std::int32_t TConfig::ReadInteger(const std::wstring& Name, std::int32_t Default) {
   std::uint32_t type = 0, size = 0;
   if (!FReg || !FReg->QueryValue(Name, type, size)) return Default;

@@ -52,6 +52,8 @@ class TConfig {
   TConfig(const TConfig&) = delete;
   TConfig& operator=(const TConfig&) = delete;
 
+  // Whether the value exists, whatever its type.
+  bool ValueExists(const std::wstring& Name);
   std::int32_t ReadInteger(const std::wstring& Name, std::int32_t Default);
   bool ReadBoolean(const std::wstring& Name, bool Default);
   std::wstring ReadString(const std::wstring& Name, const std::wstring& Default);

@@ -1,5 +1,6 @@
 #include "ui/component.h"
 
+#include <algorithm>
 #include <cwctype>
 
 namespace ui {
@@ -10,6 +11,14 @@ Component::~Component() {
   destroying_ = true;
   // Children go first, newest first, so that nothing outlives what it was made after.
   while (!owned_.empty()) owned_.pop_back();
+}
+
+void Component::FreeComponent(Component& owned) {
+  auto it = std::find_if(owned_.begin(), owned_.end(), [&](const auto& c) { return c.get() == &owned; });
+  if (it == owned_.end()) return;
+  // Out of the list first: while it goes, the tree no longer shows it.
+  std::unique_ptr<Component> gone = std::move(*it);
+  owned_.erase(it);
 }
 
 bool SameText(std::wstring_view a, std::wstring_view b) {

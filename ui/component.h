@@ -34,6 +34,9 @@ class Component {
     return ref;
   }
 
+  // Frees a component this one owns, before the owner itself goes.
+  void FreeComponent(Component& owned);
+
   bool Destroying() const { return destroying_; }
   // Expires when the component is freed; workers hold this instead of a raw pointer.
   std::weak_ptr<void> Lifetime() const { return lifetime_; }

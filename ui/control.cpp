@@ -76,9 +76,39 @@ void ToolButton::SetDown(bool down) {
   Notify(Prop::Down);
 }
 
+void ToolBar::SetStyle(ButtonStyle style) {
+  if (style == style_) return;
+  style_ = std::move(style);
+  Notify(Prop::Style);
+}
+
+const ButtonStyle& ToolButton::Style() const {
+  static const ButtonStyle none;
+  if (Parent() && Parent()->Kind() == ControlKind::ToolBar) return static_cast<const ToolBar*>(Parent())->Style();
+  return none;
+}
+
 }  // namespace ui
 
 namespace ui {
+
+void Button::SetStyle(ButtonStyle style) {
+  if (style == style_) return;
+  style_ = std::move(style);
+  Notify(Prop::Style);
+}
+
+void Shape::SetBrushColor(Color c) {
+  if (c == brush_) return;
+  brush_ = c;
+  Notify(Prop::Color);
+}
+
+void Shape::SetPenColor(Color c) {
+  if (c == pen_) return;
+  pen_ = c;
+  Notify(Prop::Color);
+}
 
 Indicator::Indicator(Component* owner, std::wstring name, Control* parent)
     : Control(owner, std::move(name), ControlKind::Indicator, parent) {

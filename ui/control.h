@@ -15,7 +15,23 @@ struct Rect {
 };
 
 enum class Prop { Caption, Visible, Enabled, Bounds, Down, ActivePage, Font, Color, Checked,
-                  Items, ItemIndex, Position, Focus };
+                  Items, ItemIndex, Position, Focus, Style, Border };
+
+// A colour is #RRGGBB as 0xRRGGBB, or a system colour by its index, looked up when drawn so
+// that it follows the user's scheme.
+using Color = std::int32_t;
+inline constexpr Color kSystemColorFlag = 0x40000000;
+constexpr Color SystemColor(int index) { return kSystemColorFlag | index; }
+constexpr bool IsSystemColor(Color c) { return (c & kSystemColorFlag) != 0; }
+
+// The look a styled button asks of its button family; see ui/styled_button.h.
+struct ButtonStyle {
+  std::wstring Family;
+  std::wstring Class;
+  std::wstring Appearance;
+  int Radius = 6;  // corner radius at 96 DPI
+  bool operator==(const ButtonStyle&) const = default;
+};
 
 enum class ControlKind { Form, Panel, PageControl, Page, ToolBar, ToolButton, Label, Edit,
                          Button, CheckBox, ComboBox, ProgressBar, Image, Indicator, GroupBox };
@@ -133,6 +149,12 @@ class ToolBar : public Control {
  public:
   ToolBar(Component* owner, std::wstring name, Control* parent)
       : Control(owner, std::move(name), ControlKind::ToolBar, parent) {}
+  // Its buttons take their look from the toolbar.
+  const ButtonStyle& Style() const { return style_; }
+  void SetStyle(ButtonStyle style);
+
+ private:
+  ButtonStyle style_;
 };
 
 // A header button. Buttons of one group behave as radio buttons once marked down.
@@ -145,6 +167,8 @@ class ToolButton : public Control {
   void SetDown(bool down);
   int Grouped() const { return group_; }
   void SetGroup(int group) { group_ = group; }
+  // The toolbar's style; a button outside a toolbar has the default one.
+  const ButtonStyle& Style() const;
 
  private:
   bool down_ = false;
@@ -185,10 +209,30 @@ class GroupBox : public Control {
       : Control(owner, std::move(name), ControlKind::GroupBox, parent) {}
 };
 
+// A styled push button: its family paints it. It never takes the keyboard focus.
 class Button : public Control {
  public:
   Button(Component* owner, std::wstring name, Control* parent)
       : Control(owner, std::move(name), ControlKind::Button, parent) {}
+  const ButtonStyle& Style() const { return style_; }
+  void SetStyle(ButtonStyle style);
+
+ private:
+  ButtonStyle style_;
+};
+
+// A filled rectangle with an outline of one pixel, such as a line along a window's edge.
+class Shape : public Panel {
+ public:
+  Shape(Component* owner, std::wstring name, Control* parent) : Panel(owner, std::move(name), parent) {}
+  Color BrushColor() const { return brush_; }
+  void SetBrushColor(Color c);
+  Color PenColor() const { return pen_; }
+  void SetPenColor(Color c);
+
+ private:
+  Color brush_ = 0xFFFFFF;
+  Color pen_ = 0x000000;
 };
 
 // An activity indicator: a ring of sectors.

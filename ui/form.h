@@ -16,6 +16,8 @@ using NativeHandle = std::uintptr_t;
 using MessageHandler =
     std::function<bool(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam, std::intptr_t& result)>;
 
+enum class BorderStyle { None, Single };
+
 class Form : public Control {
  public:
   Form(Component* owner, std::wstring name, std::wstring className);
@@ -44,6 +46,14 @@ class Form : public Control {
   void UseDesktopFont() { desktopFont_ = true; Notify(Prop::Font); }
   bool UsesDesktopFont() const { return desktopFont_; }
 
+  // A single fixed frame with a title bar, or no frame at all.
+  BorderStyle Border() const { return border_; }
+  void SetBorder(BorderStyle border) {
+    if (border == border_) return;
+    border_ = border;
+    Notify(Prop::Border);
+  }
+
   NativeHandle Handle() const { return handle_; }
   void SetHandle(NativeHandle h) { handle_ = h; }
 
@@ -56,6 +66,7 @@ class Form : public Control {
   std::wstring className_;
   bool closed_ = false;
   bool desktopFont_ = false;
+  BorderStyle border_ = BorderStyle::Single;
   NativeHandle handle_ = 0;
 };
 

@@ -18,6 +18,7 @@ std::wstring GetVersionText(const std::wstring& Format);
 
 // Only web addresses reach the shell; anything else could start a program.
 bool IsWebAddress(const std::wstring& target);
-void ShellOpen(const std::wstring& Target);
+// True when the shell took the address.
+bool ShellOpen(const std::wstring& Target);
 
 }  // namespace Vel::Update

@@ -45,9 +45,9 @@ std::optional<VersionNumbers> ReadOwnVersion() {
 
 std::wstring GetVersionText(const std::wstring& Format) { return FormatVersion(Format, ReadOwnVersion()); }
 
-void ShellOpen(const std::wstring& Target) {
-  if (!IsWebAddress(Target)) return;
-  ShellExecuteW(nullptr, L"open", Target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+bool ShellOpen(const std::wstring& Target) {
+  if (!IsWebAddress(Target)) return false;
+  return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", Target.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
 }
 
 }  // namespace Vel::Update

@@ -14,12 +14,14 @@ SETTINGS_KEY = SETTINGS_PARENT + r"\Quorvane"
 
 class ProgramTest(unittest.TestCase):
     dpi = None  # a prefix of its own for another DPI
+    # A Korean user sees the program's source texts, which the tests compare against.
+    lang = "ko_KR.UTF-8"
     session = None
 
     @classmethod
     def setUpClass(cls):
         prefix = WIN_BUILD / (f"wineprefix-dpi{cls.dpi}" if cls.dpi else "wineprefix")
-        cls.session = WineSession(prefix=prefix, dpi=cls.dpi).__enter__()
+        cls.session = WineSession(prefix=prefix, dpi=cls.dpi, lang=cls.lang).__enter__()
         ARTEFACTS.mkdir(parents=True, exist_ok=True)
         # The first window of a fresh server starts the desktop; pay that once, here.
         cls.session.run(PROBE, "wait-gone", "0")

@@ -68,9 +68,10 @@ def _free_display():
 class WineSession:
     """Xvfb plus a prepared prefix; closing it kills every Wine process of the prefix."""
 
-    def __init__(self, prefix=None, dpi=None, width=1280, height=800):
+    def __init__(self, prefix=None, dpi=None, width=1280, height=800, lang=None):
         self.prefix = pathlib.Path(prefix or WIN_BUILD / "wineprefix")
         self.dpi = dpi
+        self.lang = lang
         self.size = (width, height)
         self.xvfb = None
         self.env = None
@@ -86,6 +87,9 @@ class WineSession:
                 raise RuntimeError("Xvfb did not start")
             time.sleep(0.05)
         self.env = base_env(self.prefix, display)
+        if self.lang:
+            # Wine takes the user's locale, and with it the program's language, from these.
+            self.env.update(LANG=self.lang, LC_ALL=self.lang)
         try:
             prepare_prefix(self.prefix, self.env)
             if self.dpi:

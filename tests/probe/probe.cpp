@@ -110,11 +110,10 @@ BOOL CALLBACK DumpChild(HWND h, LPARAM lp) {
   } else if (_wcsicmp(cls.c_str(), L"msctls_progress32") == 0) {
     extra += ",\"position\":" + std::to_string(SendMessageW(h, 0x408 /* PBM_GETPOS */, 0, 0));
   }
-  // A group box's caption lives on its frame, the first child.
+  // A group box's caption lives on its frame, the child drawn beneath its controls.
   std::wstring text = Text(h);
-  if (HWND frame = GetWindow(h, GW_CHILD); frame && text.empty() && ClassOf(frame) == L"Button" &&
-                                           (GetWindowLongW(frame, GWL_STYLE) & 0xF) == BS_GROUPBOX)
-    text = Text(frame);
+  for (HWND frame = GetWindow(h, GW_CHILD); frame && text.empty(); frame = GetWindow(frame, GW_HWNDNEXT))
+    if (ClassOf(frame) == L"Button" && (GetWindowLongW(frame, GWL_STYLE) & 0xF) == BS_GROUPBOX) text = Text(frame);
   ctx->out += ",\n{\"name\":" + Json(name) + ",\"class\":" + Json(cls) + ",\"text\":" + Json(text) +
               ",\"rect\":" + RectJson(r) + ",\"visible\":" + (IsWindowVisible(h) ? "true" : "false") +
               ",\"enabled\":" + (IsWindowEnabled(h) ? "true" : "false") + extra + "}";

@@ -122,4 +122,49 @@ void PaintDrawing(HDC dc, const RECT& box, COLORREF background, const VectorDraw
   DrawTexts(dc, drawing, scale, ox, oy);
 }
 
+void PaintStyledButton(HDC dc, const RECT& box, const TStyledButtonAttributes& look, int radius, double scale,
+                       COLORREF background, const std::wstring& caption, HFONT font) {
+  const int w = box.right - box.left, h = box.bottom - box.top;
+  if (w <= 0 || h <= 0) return;
+  const std::uint32_t bg = std::uint32_t(GetRValue(background)) << 16 | std::uint32_t(GetGValue(background)) << 8 |
+                           GetBValue(background);
+  const std::vector<std::uint32_t> face = RenderButtonFace(w, h, scale, radius, look, bg);
+  HDC mem = CreateCompatibleDC(dc);
+  std::uint32_t* bits = nullptr;
+  HBITMAP bmp = MakeDib(dc, w, h, bits);
+  if (mem && bmp && bits) {
+    std::copy(face.begin(), face.end(), bits);
+    HGDIOBJ oldBmp = SelectObject(mem, bmp);
+    HFONT styled = nullptr;
+    if (look.FontStyle != 0 && font) {
+      LOGFONTW lf{};
+      GetObjectW(font, sizeof lf, &lf);
+      if (look.FontStyle & fsBold) lf.lfWeight = FW_BOLD;
+      lf.lfItalic = (look.FontStyle & fsItalic) ? TRUE : FALSE;
+      lf.lfUnderline = (look.FontStyle & fsUnderline) ? TRUE : FALSE;
+      lf.lfStrikeOut = (look.FontStyle & fsStrikeOut) ? TRUE : FALSE;
+      styled = CreateFontIndirectW(&lf);
+    }
+    HGDIOBJ oldFont = SelectObject(mem, styled ? styled : font ? font : GetStockObject(DEFAULT_GUI_FONT));
+    SetBkMode(mem, TRANSPARENT);
+    SetTextColor(mem, ToRef(std::uint32_t(look.FontColor)));
+    // Wrapped when it must be, and centred as a block both ways.
+    const int pad = int(std::lround(4 * scale));
+    RECT text{pad, pad, w - pad, h - pad};
+    const UINT flags = DT_CENTER | DT_WORDBREAK | DT_HIDEPREFIX;
+    RECT measured = text;
+    DrawTextW(mem, caption.c_str(), int(caption.size()), &measured, flags | DT_CALCRECT);
+    const int textHeight = measured.bottom - measured.top;
+    text.top = std::max(pad, (h - textHeight) / 2);
+    text.bottom = text.top + textHeight;
+    DrawTextW(mem, caption.c_str(), int(caption.size()), &text, flags);
+    BitBlt(dc, box.left, box.top, w, h, mem, 0, 0, SRCCOPY);
+    SelectObject(mem, oldFont);
+    SelectObject(mem, oldBmp);
+    if (styled) DeleteObject(styled);
+  }
+  if (bmp) DeleteObject(bmp);
+  if (mem) DeleteDC(mem);
+}
+
 }  // namespace ui::win32

@@ -3,12 +3,20 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "ui/control.h"
+#include "ui/styled_button.h"
 
 namespace ui::win32 {
 
 // Draws `drawing` over `background`, scaled uniformly into `box` and centred there; fonts
 // scale with it.
 void PaintDrawing(HDC dc, const RECT& box, COLORREF background, const VectorDrawing& drawing);
+
+// Paints a styled button's face in `look` (plain RGB colours) over `background` into `box`,
+// with its caption centred in `font`. `scale` is the DPI over 96.
+void PaintStyledButton(HDC dc, const RECT& box, const TStyledButtonAttributes& look, int radius, double scale,
+                       COLORREF background, const std::wstring& caption, HFONT font);
 
 }  // namespace ui::win32

@@ -1,9 +1,11 @@
 #include "ui/win32/win32_ui.h"
 
+#include "ui/styled_button.h"
 #include "ui/win32/vector_paint.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <cmath>
@@ -19,6 +21,7 @@ namespace {
 
 constexpr wchar_t kPanelClass[] = L"QuorvanePanel";
 constexpr wchar_t kHiddenClass[] = L"QuorvaneApplication";
+constexpr wchar_t kButtonProcProp[] = L"QuorvaneButtonProc";
 constexpr UINT kWakeMessage = WM_APP + 2;
 constexpr UINT kTrayIconId = 1;
 constexpr COLORREF kWhite = RGB(255, 255, 255);
@@ -57,7 +60,30 @@ void InitCommonControlsOnce() {
 }
 
 COLORREF ToColorRef(std::int32_t rgb) {
+  if (IsSystemColor(rgb)) return GetSysColor(rgb & 0xFF);
   return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+// System colours in a look become the user's current ones.
+Color Resolved(Color c) {
+  if (!IsSystemColor(c)) return c;
+  const COLORREF r = GetSysColor(c & 0xFF);
+  return Color(GetRValue(r) << 16 | GetGValue(r) << 8 | GetBValue(r));
+}
+
+bool IsStyledButton(const Control& c) {
+  return c.Kind() == ControlKind::ToolButton || c.Kind() == ControlKind::Button;
+}
+
+// The cursor is over this very window, not over one in front of it.
+bool CursorOver(HWND hwnd) {
+  POINT pt;
+  return GetCursorPos(&pt) && WindowFromPoint(pt) == hwnd;
+}
+
+void TrackLeave(HWND hwnd) {
+  TRACKMOUSEEVENT tme{sizeof tme, TME_LEAVE, hwnd, 0};
+  TrackMouseEvent(&tme);
 }
 
 // The idle and running chip glyphs, drawn at whatever size the tray asks for.
@@ -148,17 +174,30 @@ class Win32Application::FormWindow final : public ControlPeer, public TimerPeer,
     Control* model;
     HWND hwnd;
     HWND frame;  // group boxes: the frame drawn behind their children
+    bool hot = false;      // styled buttons: under the pointer
+    bool pressed = false;  // styled buttons: held down by the pointer, which is over it
   };
 
   static LRESULT CALLBACK FormProc(HWND, UINT, WPARAM, LPARAM);
   static LRESULT CALLBACK PanelProc(HWND, UINT, WPARAM, LPARAM);
   static LRESULT CALLBACK EditProc(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT CALLBACK StyledButtonProc(HWND, UINT, WPARAM, LPARAM);
+  bool HandleStyledButton(Native& n, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+  void PaintButton(Native& n, HDC dc, const RECT& rc);
+  static void PaintShape(HWND hwnd, HDC dc, const Shape& shape);
   static FormWindow* FromHwnd(HWND hwnd);
   LRESULT HandleForm(HWND, UINT, WPARAM, LPARAM);
   // Messages that child controls send to whatever window is their parent.
   bool HandleChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
   void RealiseChildren(Control& parent, HWND parentHwnd);
+  HWND RealiseControl(Control& c, HWND parentHwnd);
+  void RealiseLate(Control& c);
+  DWORD FormStyle() const {
+    const DWORD common = WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    return form_.Border() == BorderStyle::None ? WS_POPUP | common : WS_OVERLAPPED | WS_CAPTION | common;
+  }
+  void FitClientSize();
   HWND CreateNative(Control& c, HWND parentHwnd, HWND& frame);
   void Attach(Component& c);
   Native* Find(Control& c);
@@ -225,8 +264,7 @@ void Win32Application::FormWindow::Realise() {
   pc.lpszClassName = kPanelClass;
   RegisterClassExW(&pc);
 
-  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-  hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, form_.ClassName().c_str(), form_.Caption().c_str(), style,
+  hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, form_.ClassName().c_str(), form_.Caption().c_str(), FormStyle(),
                           CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, nullptr, nullptr, inst, nullptr);
   if (!hwnd_) return;
   SetPropW(hwnd_, L"QuorvaneForm", this);
@@ -256,7 +294,9 @@ void Win32Application::FormWindow::Realise() {
 }
 
 void Win32Application::FormWindow::Attach(Component& c) {
-  if (auto* t = dynamic_cast<Timer*>(&c)) {
+  if (auto* control = dynamic_cast<Control*>(&c)) {
+    RealiseLate(*control);
+  } else if (auto* t = dynamic_cast<Timer*>(&c)) {
     timers_.push_back(t);
     t->AttachPeer(this);
     Changed(*t);
@@ -314,9 +354,13 @@ HWND Win32Application::FormWindow::CreateNative(Control& c, HWND parent, HWND& f
       return box;
     }
     case ControlKind::ToolButton:
-      return make(0, L"BUTTON", WS_TABSTOP | BS_PUSHLIKE | BS_CHECKBOX, c.Caption());
-    case ControlKind::Button:
-      return make(0, L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, c.Caption());
+    case ControlKind::Button: {
+      // Drawn by their family; the pointer handling is ours, so that they never take the focus.
+      HWND b = make(0, L"BUTTON", BS_OWNERDRAW, c.Caption());
+      const LONG_PTR old = SetWindowLongPtrW(b, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StyledButtonProc));
+      SetPropW(b, kButtonProcProp, reinterpret_cast<HANDLE>(old));
+      return b;
+    }
     case ControlKind::CheckBox:
       return make(0, L"BUTTON", WS_TABSTOP | BS_CHECKBOX, c.Caption());
     case ControlKind::Label:
@@ -341,25 +385,47 @@ HWND Win32Application::FormWindow::CreateNative(Control& c, HWND parent, HWND& f
 void Win32Application::FormWindow::RealiseChildren(Control& parent, HWND parentHwnd) {
   std::vector<Control*> kids = parent.Children();
   std::stable_sort(kids.begin(), kids.end(), [](Control* a, Control* b) { return a->TabOrder() < b->TabOrder(); });
-  for (Control* c : kids) {
-    HWND frame = nullptr;
-    HWND h = CreateNative(*c, parentHwnd, frame);
-    if (!h) continue;
-    SetPropW(h, kNameProp, reinterpret_cast<HANDLE>(UINT_PTR(GlobalAddAtomW(c->Name().c_str()))));
-    natives_.push_back({c, h, frame});
-    c->AttachPeer(this);
-    // The model may have changed before its window existed; bring the window up to date.
-    for (Prop p : {Prop::Enabled, Prop::Down, Prop::Checked, Prop::Items, Prop::Position}) {
-      const ControlKind k = c->Kind();
-      const bool applies = p == Prop::Enabled || (p == Prop::Down && k == ControlKind::ToolButton) ||
-                           (p == Prop::Checked && k == ControlKind::CheckBox) ||
-                           (p == Prop::Items && k == ControlKind::ComboBox) ||
-                           (p == Prop::Position && k == ControlKind::ProgressBar);
-      if (applies) Changed(*c, p);
-    }
-    RealiseChildren(*c, h);
-    // The frame stays beneath the box's controls, or it paints over them.
-    if (frame) SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  for (Control* c : kids) RealiseControl(*c, parentHwnd);
+}
+
+HWND Win32Application::FormWindow::RealiseControl(Control& c, HWND parentHwnd) {
+  HWND frame = nullptr;
+  HWND h = CreateNative(c, parentHwnd, frame);
+  if (!h) return nullptr;
+  if (!c.Name().empty())
+    SetPropW(h, kNameProp, reinterpret_cast<HANDLE>(UINT_PTR(GlobalAddAtomW(c.Name().c_str()))));
+  natives_.push_back({&c, h, frame});
+  c.AttachPeer(this);
+  // The model may have changed before its window existed; bring the window up to date.
+  for (Prop p : {Prop::Enabled, Prop::Checked, Prop::Items, Prop::Position}) {
+    const ControlKind k = c.Kind();
+    const bool applies = p == Prop::Enabled || (p == Prop::Checked && k == ControlKind::CheckBox) ||
+                         (p == Prop::Items && k == ControlKind::ComboBox) ||
+                         (p == Prop::Position && k == ControlKind::ProgressBar);
+    if (applies) Changed(c, p);
+  }
+  RealiseChildren(c, h);
+  // The frame stays beneath the box's controls, or it paints over them.
+  if (frame) SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  return h;
+}
+
+// A control made after the form was realised gets its window at once, placed and in the
+// form's font like the rest.
+void Win32Application::FormWindow::RealiseLate(Control& c) {
+  if (&c == &form_ || Find(c) || !c.Parent()) return;
+  HWND parentHwnd = nullptr;
+  if (c.Parent() == &form_) {
+    parentHwnd = hwnd_;
+  } else if (Native* p = Find(*c.Parent())) {
+    parentHwnd = p->hwnd;
+  }
+  if (!parentHwnd) return;
+  const std::size_t first = natives_.size();
+  if (!RealiseControl(c, parentHwnd)) return;
+  for (std::size_t i = first; i < natives_.size(); ++i) {
+    ApplyBounds(natives_[i]);
+    SendMessageW(natives_[i].hwnd, WM_SETFONT, WPARAM(FontFor(*natives_[i].model)), TRUE);
   }
 }
 
@@ -444,6 +510,13 @@ void Win32Application::FormWindow::ApplyDpi(UINT dpi) {
   MakeFonts();
   ApplyFonts();
   for (Native& n : natives_) ApplyBounds(n);
+  FitClientSize();
+  MakeTrayImages();
+  for (TrayIcon* t : trays_)
+    if (t->Visible()) TrayUpdate(*t, NIM_MODIFY);
+}
+
+void Win32Application::FormWindow::FitClientSize() {
   RECT r{0, 0, Scale(form_.ClientWidth()), Scale(form_.ClientHeight())};
   const DWORD style = DWORD(GetWindowLongW(hwnd_, GWL_STYLE));
   const DWORD exStyle = DWORD(GetWindowLongW(hwnd_, GWL_EXSTYLE));
@@ -457,9 +530,6 @@ void Win32Application::FormWindow::ApplyDpi(UINT dpi) {
   if (dw || dh)
     SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left + dw, r.bottom - r.top + dh,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  MakeTrayImages();
-  for (TrayIcon* t : trays_)
-    if (t->Visible()) TrayUpdate(*t, NIM_MODIFY);
 }
 
 void Win32Application::FormWindow::Changed(Control& c, Prop what) {
@@ -477,6 +547,14 @@ void Win32Application::FormWindow::Changed(Control& c, Prop what) {
       case Prop::Focus:
         SetFocus(hwnd_);
         break;
+      case Prop::Border: {
+        const DWORD keep = DWORD(GetWindowLongW(hwnd_, GWL_STYLE)) & (WS_VISIBLE | WS_DISABLED | WS_MINIMIZE);
+        SetWindowLongW(hwnd_, GWL_STYLE, LONG(keep | FormStyle()));
+        SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+        FitClientSize();
+        break;
+      }
       default:
         break;
     }
@@ -492,13 +570,27 @@ void Win32Application::FormWindow::Changed(Control& c, Prop what) {
       ShowWindow(n->hwnd, c.Visible() ? SW_SHOW : SW_HIDE);
       break;
     case Prop::Enabled:
+      if (IsStyledButton(c)) {
+        // A disabled button sees no pointer; once enabled again, it is hot if the pointer is there.
+        if (!c.Enabled() && GetCapture() == n->hwnd) ReleaseCapture();
+        n->pressed = false;
+        n->hot = c.Enabled() && CursorOver(n->hwnd);
+        if (n->hot) TrackLeave(n->hwnd);
+      }
       EnableWindow(n->hwnd, c.Enabled());
+      if (IsStyledButton(c)) InvalidateRect(n->hwnd, nullptr, FALSE);
       break;
     case Prop::Bounds:
       ApplyBounds(*n);
       break;
     case Prop::Down:
-      SendMessageW(n->hwnd, BM_SETCHECK, static_cast<ToolButton&>(c).Down() ? BST_CHECKED : BST_UNCHECKED, 0);
+      InvalidateRect(n->hwnd, nullptr, FALSE);
+      break;
+    case Prop::Style:
+      // A toolbar's look is its buttons' look.
+      InvalidateRect(n->hwnd, nullptr, FALSE);
+      for (Control* child : c.Children())
+        if (Native* b = Find(*child)) InvalidateRect(b->hwnd, nullptr, FALSE);
       break;
     case Prop::Checked:
       SendMessageW(n->hwnd, BM_SETCHECK, static_cast<CheckBox&>(c).Checked() ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -524,6 +616,7 @@ void Win32Application::FormWindow::Changed(Control& c, Prop what) {
       break;
     case Prop::ActivePage:
     case Prop::Focus:
+    case Prop::Border:
       break;
   }
 }
@@ -612,10 +705,16 @@ bool Win32Application::FormWindow::HandleChildNotify(UINT msg, WPARAM wParam, LP
           static_cast<ComboBox&>(c).UserSelect(int(SendMessageW(n->hwnd, CB_GETCURSEL, 0, 0)));
       } else if (code == BN_CLICKED || (c.Kind() == ControlKind::Label && code == STN_CLICKED)) {
         c.Click();
-        // A push-like button toggles itself on a click; the model decides what stays down.
-        if (c.Kind() == ControlKind::ToolButton) Changed(c, Prop::Down);
       }
       result = 0;
+      return true;
+    }
+    case WM_DRAWITEM: {
+      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+      Native* n = item && item->CtlType == ODT_BUTTON ? FindHwnd(item->hwndItem) : nullptr;
+      if (!n || !IsStyledButton(*n->model)) return false;
+      PaintButton(*n, item->hDC, item->rcItem);
+      result = TRUE;
       return true;
     }
     case WM_CTLCOLORSTATIC:
@@ -642,6 +741,16 @@ LRESULT CALLBACK Win32Application::FormWindow::PanelProc(HWND hwnd, UINT msg, WP
       if (msg == WM_LBUTTONUP) {
         if (Native* n = self->FindHwnd(hwnd)) n->model->Click();
         return 0;
+      }
+      if (Native* n = self->FindHwnd(hwnd); n && (msg == WM_PAINT || msg == WM_PRINTCLIENT || msg == WM_ERASEBKGND)) {
+        if (auto* shape = dynamic_cast<Shape*>(n->model)) {
+          if (msg == WM_ERASEBKGND) return 1;  // the shape covers all of itself
+          PAINTSTRUCT ps;
+          HDC dc = msg == WM_PAINT ? BeginPaint(hwnd, &ps) : reinterpret_cast<HDC>(wParam);
+          PaintShape(hwnd, dc, *shape);
+          if (msg == WM_PAINT) EndPaint(hwnd, &ps);
+          return 0;
+        }
       }
       if (msg == WM_PAINT) {
         Control* model = self->FindHwnd(hwnd) ? self->FindHwnd(hwnd)->model : nullptr;
@@ -682,6 +791,115 @@ LRESULT CALLBACK Win32Application::FormWindow::EditProc(HWND hwnd, UINT msg, WPA
     }
   }
   if (msg == WM_NCDESTROY) RemovePropW(hwnd, L"QuorvaneEditProc");
+  return CallWindowProcW(old, hwnd, msg, wParam, lParam);
+}
+
+void Win32Application::FormWindow::PaintShape(HWND hwnd, HDC dc, const Shape& shape) {
+  RECT rc;
+  GetClientRect(hwnd, &rc);
+  HBRUSH fill = CreateSolidBrush(ToColorRef(shape.BrushColor()));
+  HBRUSH pen = CreateSolidBrush(ToColorRef(shape.PenColor()));
+  FillRect(dc, &rc, fill);
+  FrameRect(dc, &rc, pen);
+  DeleteObject(fill);
+  DeleteObject(pen);
+}
+
+void Win32Application::FormWindow::PaintButton(Native& n, HDC dc, const RECT& rc) {
+  Control& c = *n.model;
+  const bool toolButton = c.Kind() == ControlKind::ToolButton;
+  const ButtonStyle& style = toolButton ? static_cast<ToolButton&>(c).Style() : static_cast<Button&>(c).Style();
+  const bool down = toolButton && static_cast<ToolButton&>(c).Down();
+  const TStyledButtonState state = ChooseButtonState(c.Enabled(), n.pressed, down, false, n.hot);
+  TStyledButtonAttributes look = ButtonAttributes(style, state);
+  look.ButtonColor = Resolved(look.ButtonColor);
+  look.BorderColor = Resolved(look.BorderColor);
+  look.FontColor = Resolved(look.FontColor);
+  PaintStyledButton(dc, rc, look, style.Radius, double(dpi_) / 96, kWhite, c.Caption(), FontFor(c));
+}
+
+bool Win32Application::FormWindow::HandleStyledButton(Native& n, UINT msg, WPARAM, LPARAM lParam, LRESULT& result) {
+  HWND h = n.hwnd;
+  result = 0;
+  auto inside = [&] {
+    RECT rc;
+    GetClientRect(h, &rc);
+    return PtInRect(&rc, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}) != FALSE;
+  };
+  auto set = [h](bool& flag, bool value) {
+    if (flag == value) return;
+    flag = value;
+    InvalidateRect(h, nullptr, FALSE);
+  };
+  switch (msg) {
+    case WM_MOUSEMOVE:
+      if (GetCapture() == h) {
+        set(n.pressed, inside());
+        set(n.hot, inside());
+      } else if (!n.hot) {
+        TrackLeave(h);
+        set(n.hot, true);
+      }
+      return true;
+    case WM_MOUSELEAVE:
+      if (GetCapture() != h) set(n.hot, false);
+      return true;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      SetCapture(h);
+      set(n.pressed, true);
+      return true;
+    case WM_LBUTTONUP: {
+      if (GetCapture() != h) return true;
+      const bool click = n.pressed && inside();
+      set(n.pressed, false);
+      ReleaseCapture();
+      if (inside()) TrackLeave(h);
+      set(n.hot, inside());
+      // Last: the handler may change anything, this button's record too.
+      if (click) SendMessageW(GetParent(h), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(h), BN_CLICKED), LPARAM(h));
+      return true;
+    }
+    case WM_CAPTURECHANGED:
+      set(n.pressed, false);
+      return true;
+    case WM_ERASEBKGND:
+      result = 1;  // the face covers everything
+      return true;
+    case BM_GETCHECK:
+      result = n.model->Kind() == ControlKind::ToolButton && static_cast<ToolButton*>(n.model)->Down() ? BST_CHECKED
+                                                                                                       : BST_UNCHECKED;
+      return true;
+    case BM_SETCHECK:
+    case BM_SETSTATE:
+      return true;  // the model decides what is down
+    case BM_GETSTATE: {
+      LRESULT checked = 0;
+      HandleStyledButton(n, BM_GETCHECK, 0, 0, checked);
+      result = checked | (n.pressed ? BST_PUSHED : 0) | (n.hot ? BST_HOT : 0);
+      return true;
+    }
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+      return true;  // a styled button is worked by the pointer only
+    default:
+      return false;
+  }
+}
+
+LRESULT CALLBACK Win32Application::FormWindow::StyledButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto old = reinterpret_cast<WNDPROC>(GetPropW(hwnd, kButtonProcProp));
+  try {
+    HWND top = GetAncestor(hwnd, GA_ROOT);
+    if (FormWindow* self = top ? FromHwnd(top) : nullptr) {
+      if (Native* n = self->FindHwnd(hwnd)) {
+        LRESULT result = 0;
+        if (self->HandleStyledButton(*n, msg, wParam, lParam, result)) return result;
+      }
+    }
+  } catch (...) {
+  }
+  if (msg == WM_NCDESTROY) RemovePropW(hwnd, kButtonProcProp);
   return CallWindowProcW(old, hwnd, msg, wParam, lParam);
 }
 

@@ -1,0 +1,93 @@
+"""A local stand-in for the update service, for the Windows-side tests of the HTTP client.
+
+Runs in a thread of the test runner on a free port of 127.0.0.1:
+  /echo             the request's headers, one "Name: value" line each, in arrival order
+  /text             UTF-8 text while the answer declares ISO-8859-1
+  /status/404       an error page with a body
+  /size/N           N bytes of "a"; /chunked/N the same in chunked transfer coding
+  /redirect         302 to /text
+  /answer           an answer that offers an update and a notice
+  /record/TAG       answers like /answer and keeps the headers; /log/TAG gives them back like /echo
+A second address, closed_url, has its port taken but not listening: connections are refused.
+"""
+import http.server
+import socket
+import threading
+import urllib.parse
+
+ANSWER = (b'{"update":"https://update.invalid/Quorvane.exe","notify":"https://update.invalid/notice",'
+          b'"info":{"style":"hold","text":"\\uc54c\\ub9bc","flag":"","url":""}}')
+
+
+class _Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *args):
+        pass
+
+    def _send(self, body, status=200, content_type="text/plain; charset=utf-8", headers=()):
+        self.send_response(status)
+        self.send_header("Content-Type", content_type)
+        self.send_header("Content-Length", str(len(body)))
+        for name, value in headers:
+            self.send_header(name, value)
+        self.end_headers()
+        self.wfile.write(body)
+
+    def do_GET(self):
+        path = urllib.parse.urlsplit(self.path).path
+        lines = "".join(f"{k}: {v}\n" for k, v in self.headers.items()).encode("utf-8")
+        if path == "/echo":
+            self._send(lines)
+        elif path == "/text":
+            self._send("caf\u00e9 \u20ac \U0001F600".encode("utf-8"), content_type="text/plain; charset=iso-8859-1")
+        elif path == "/status/404":
+            self._send(b"no such page", status=404)
+        elif path.startswith("/size/"):
+            self._send(b"a" * int(path[6:]))
+        elif path.startswith("/chunked/"):
+            size = int(path[9:])
+            self.send_response(200)
+            self.send_header("Transfer-Encoding", "chunked")
+            self.end_headers()
+            for start in range(0, size, 1000):
+                part = b"a" * min(1000, size - start)
+                self.wfile.write(b"%x\r\n%s\r\n" % (len(part), part))
+            self.wfile.write(b"0\r\n\r\n")
+        elif path == "/redirect":
+            self._send(b"", status=302, headers=[("Location", "/text")])
+        elif path == "/answer":
+            self._send(ANSWER, content_type="application/json")
+        elif path.startswith("/record/"):
+            with self.server.lock:
+                self.server.records.setdefault(path[8:], []).append(lines)
+            self._send(ANSWER, content_type="application/json")
+        elif path.startswith("/log/"):
+            with self.server.lock:
+                self._send(b"".join(self.server.records.get(path[5:], [])))
+        else:
+            self._send(b"unknown", status=404)
+
+
+class TestService:
+    """Context manager: starts the service, gives its base URL, stops it on exit."""
+
+    def __enter__(self):
+        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), _Handler)
+        self.server.daemon_threads = True
+        self.server.lock = threading.Lock()
+        self.server.records = {}
+        self.url = f"http://127.0.0.1:{self.server.server_address[1]}"
+        self.closed = socket.socket()
+        self.closed.bind(("127.0.0.1", 0))
+        self.closed_url = f"http://127.0.0.1:{self.closed.getsockname()[1]}"
+        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
+        self.thread.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.server.shutdown()
+        self.server.server_close()
+        self.thread.join(timeout=10)
+        self.closed.close()
+        return False

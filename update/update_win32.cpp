@@ -1,0 +1,203 @@
+#include <windows.h>
+#include <winhttp.h>
+
+#include <mutex>
+#include <random>
+
+#include "config/config.h"
+#include "ui/win32/win32_ui.h"
+#include "update/update_win32.h"
+#include "update/version.h"
+
+namespace Vel::Update {
+namespace {
+
+// winhttp.dll is not a KnownDLL: importing it would let a copy beside the exe load instead.
+struct WinHttpFunctions {
+  decltype(&::WinHttpCrackUrl) CrackUrl = nullptr;
+  decltype(&::WinHttpOpen) Open = nullptr;
+  decltype(&::WinHttpSetTimeouts) SetTimeouts = nullptr;
+  decltype(&::WinHttpConnect) Connect = nullptr;
+  decltype(&::WinHttpOpenRequest) OpenRequest = nullptr;
+  decltype(&::WinHttpAddRequestHeaders) AddRequestHeaders = nullptr;
+  decltype(&::WinHttpSendRequest) SendRequest = nullptr;
+  decltype(&::WinHttpReceiveResponse) ReceiveResponse = nullptr;
+  decltype(&::WinHttpReadData) ReadData = nullptr;
+  decltype(&::WinHttpCloseHandle) CloseHandle = nullptr;
+  bool loaded = false;
+};
+
+template <class Fn>
+void Resolve(HMODULE dll, const char* name, Fn& fn) {
+  fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
+}
+
+const WinHttpFunctions& WinHttp() {
+  // Stays loaded for the process: a detached check may still be inside it at exit.
+  static const WinHttpFunctions fns = [] {
+    WinHttpFunctions f;
+    HMODULE dll = ui::win32::LoadSystemLibrary(L"winhttp.dll");
+    if (!dll) return f;
+    Resolve(dll, "WinHttpCrackUrl", f.CrackUrl);
+    Resolve(dll, "WinHttpOpen", f.Open);
+    Resolve(dll, "WinHttpSetTimeouts", f.SetTimeouts);
+    Resolve(dll, "WinHttpConnect", f.Connect);
+    Resolve(dll, "WinHttpOpenRequest", f.OpenRequest);
+    Resolve(dll, "WinHttpAddRequestHeaders", f.AddRequestHeaders);
+    Resolve(dll, "WinHttpSendRequest", f.SendRequest);
+    Resolve(dll, "WinHttpReceiveResponse", f.ReceiveResponse);
+    Resolve(dll, "WinHttpReadData", f.ReadData);
+    Resolve(dll, "WinHttpCloseHandle", f.CloseHandle);
+    f.loaded = f.CrackUrl && f.Open && f.SetTimeouts && f.Connect && f.OpenRequest && f.AddRequestHeaders &&
+               f.SendRequest && f.ReceiveResponse && f.ReadData && f.CloseHandle;
+    return f;
+  }();
+  return fns;
+}
+
+class Handle {
+ public:
+  explicit Handle(HINTERNET h) : h_(h) {}
+  ~Handle() {
+    if (h_) WinHttp().CloseHandle(h_);
+  }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  HINTERNET get() const { return h_; }
+  explicit operator bool() const { return h_ != nullptr; }
+
+ private:
+  HINTERNET h_;
+};
+
+// WinHTTP waits forever for name resolution by default; a check should end some time.
+constexpr int kTimeoutMs = 30000;
+
+class WinHttpApi final : public HttpApi {
+ public:
+  HttpResult Get(const std::wstring& Url, const std::wstring& UserAgent, const THeaders& Headers,
+                 std::size_t MaxBytes, std::string& Body) override {
+    const WinHttpFunctions& f = WinHttp();
+    Body.clear();
+    if (!f.loaded || Url.empty()) return HttpResult::Failed;
+    URL_COMPONENTS parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength = DWORD(-1);
+    if (!f.CrackUrl(Url.c_str(), DWORD(Url.size()), 0, &parts)) return HttpResult::Failed;
+    if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) return HttpResult::Failed;
+    const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
+    std::wstring path(parts.lpszUrlPath ? parts.lpszUrlPath : L"", parts.dwUrlPathLength);
+    if (parts.lpszExtraInfo) path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    if (path.empty()) path = L"/";
+
+    Handle session(f.Open(UserAgent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                          WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!session) return HttpResult::Failed;
+    f.SetTimeouts(session.get(), kTimeoutMs, kTimeoutMs, kTimeoutMs, kTimeoutMs);
+    Handle connection(f.Connect(session.get(), host.c_str(), parts.nPort, 0));
+    if (!connection) return HttpResult::Failed;
+    Handle request(f.OpenRequest(connection.get(), L"GET", path.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                 WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                 parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0));
+    if (!request) return HttpResult::Failed;
+    for (const auto& [name, value] : Headers) {
+      const std::wstring line = name + L": " + value;
+      // A header the stack refuses is left out; the check itself still goes.
+      f.AddRequestHeaders(request.get(), line.c_str(), DWORD(line.size()), WINHTTP_ADDREQ_FLAG_ADD);
+    }
+    if (!f.SendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+        !f.ReceiveResponse(request.get(), nullptr))
+      return HttpResult::Failed;
+    char buffer[8192];
+    for (;;) {
+      DWORD got = 0;
+      if (!f.ReadData(request.get(), buffer, sizeof buffer, &got)) return HttpResult::Failed;
+      if (got == 0) return HttpResult::Answered;
+      if (got > MaxBytes - Body.size()) {
+        Body.clear();
+        return HttpResult::TooLarge;
+      }
+      Body.append(buffer, got);
+    }
+  }
+};
+
+class Win32IdentifierSource final : public IdentifierSource {
+ public:
+  Win32IdentifierSource() {
+    LARGE_INTEGER counter{};
+    const std::uint64_t ticks =
+        QueryPerformanceCounter(&counter) ? std::uint64_t(counter.QuadPart) : GetTickCount64();
+    std::seed_seq seed{std::uint32_t(ticks), std::uint32_t(ticks >> 32), std::uint32_t(GetCurrentProcessId())};
+    generator_.seed(seed);
+  }
+  std::uint32_t Random(std::uint32_t Below) override {
+    std::lock_guard lock(mutex_);
+    return std::uniform_int_distribution<std::uint32_t>(0, Below - 1)(generator_);
+  }
+  TLocalTime Now() override {
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    return {st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
+  }
+
+ private:
+  std::mutex mutex_;
+  std::mt19937 generator_;
+};
+
+class Win32PauseClock final : public PauseClock {
+ public:
+  std::int64_t NowMs() override { return std::int64_t(GetTickCount64()); }
+  void Sleep(unsigned Milliseconds) override { ::Sleep(Milliseconds); }
+};
+
+std::wstring OwnVersion() { return GetVersionText(L"%d.%d.%d.%d"); }
+
+}  // namespace
+
+std::shared_ptr<HttpApi> SystemHttpApi() {
+  static const auto api = std::make_shared<WinHttpApi>();
+  return api;
+}
+
+IdentifierSource& SystemIdentifierSource() {
+  static Win32IdentifierSource source;
+  return source;
+}
+
+std::wstring GetInstallationID() {
+  return GetInstallationID(Config::SystemRegistryApi(), SystemIdentifierSource());
+}
+
+std::wstring UserLanguage() {
+  const LCID locale = GetUserDefaultLCID();
+  const int size = GetLocaleInfoW(locale, LOCALE_SISO639LANGNAME, nullptr, 0);
+  if (size < 1) return L"en";
+  std::wstring name(std::size_t(size), L'\0');
+  if (GetLocaleInfoW(locale, LOCALE_SISO639LANGNAME, name.data(), size) < 1) return L"en";
+  name.resize(wcslen(name.c_str()));
+  return name.substr(0, 2);
+}
+
+void CheckUpdate(ui::Application& App, const std::wstring& AURL, TUpdateProc AProc, int AOffset,
+                 const TCheckOptions& Options) {
+  TCheckContext context;
+  context.Http = SystemHttpApi();
+  context.Clock = std::make_shared<Win32PauseClock>();
+  const std::wstring language = Options.Language.empty() ? UserLanguage() : Options.Language;
+  context.Headers = [language, debug = Options.Debug] {
+    return CheckHeaders(OwnVersion(), language, debug, GetInstallationID());
+  };
+  context.Prompt = Options.Prompt;
+  context.ShellOpen = [](const std::wstring& address) { return ShellOpen(address); };
+  context.Queue = App.Queue();
+  context.Stop = App.TerminatedFlag();
+  CheckUpdate(context, AURL, std::move(AProc), AOffset);
+}
+
+void StartHoldRequest() {
+  ui::StartWorker([url = UpdateURL()] { SendHoldRequest(*SystemHttpApi(), url, OwnVersion()); });
+}
+
+}  // namespace Vel::Update
