@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "scratch_key.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,17 +15,10 @@ using Vel::Config::TConfig;
 
 namespace {
 
-constexpr wchar_t kParent[] = L"Software\\Vantorel";
-constexpr wchar_t kTestKey[] = L"Software\\Vantorel\\QuorvaneTest";
+using scratch::KeyExists;
+using scratch::kTestKey;
 constexpr wchar_t kPath[] = L"Vantorel\\QuorvaneTest\\Settings";
 constexpr wchar_t kKey[] = L"Software\\Vantorel\\QuorvaneTest\\Settings";
-
-bool KeyExists(const wchar_t* subKey) {
-  HKEY key;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
-}
 
 struct RawValue {
   DWORD type = REG_NONE;
@@ -57,24 +52,7 @@ std::vector<BYTE> Text(const std::wstring& s) {
   return {p, p + (s.size() + 1) * sizeof(wchar_t)};
 }
 
-class Win32Config : public ::testing::Test {
- protected:
-  void SetUp() override {
-    parentExisted_ = KeyExists(kParent);
-    RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey);
-    RegDeleteKeyW(HKEY_CURRENT_USER, kTestKey);
-  }
-  void TearDown() override {
-    RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey);
-    RegDeleteKeyW(HKEY_CURRENT_USER, kTestKey);
-    // Leave the maker's key only if it was there before.
-    if (!parentExisted_) RegDeleteKeyW(HKEY_CURRENT_USER, kParent);
-    EXPECT_FALSE(KeyExists(kTestKey));
-  }
-
- private:
-  bool parentExisted_ = false;
-};
+using Win32Config = scratch::ScratchKeyTest;
 
 }  // namespace
 

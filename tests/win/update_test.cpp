@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "scratch_key.h"
+
 #include <regex>
 #include <string>
 #include <vector>
@@ -152,25 +154,11 @@ TEST_F(Win32Http, CheckUpdateCallsBackOnTheMainThreadAndTheHoldRequestFollows) {
   if (!hadMakerKey) RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Vantorel");
 }
 
-constexpr wchar_t kParent[] = L"Software\\Vantorel";
-constexpr wchar_t kTestKey[] = L"Software\\Vantorel\\QuorvaneTest";
 constexpr wchar_t kPath[] = L"Vantorel\\QuorvaneTest\\Uid";
 constexpr wchar_t kKey[] = L"Software\\Vantorel\\QuorvaneTest\\Uid";
 
-class Win32InstallationID : public ::testing::Test {
+class Win32InstallationID : public scratch::ScratchKeyTest {
  protected:
-  void SetUp() override {
-    HKEY key;
-    parentExisted_ = RegOpenKeyExW(HKEY_CURRENT_USER, kParent, 0, KEY_READ, &key) == ERROR_SUCCESS;
-    if (parentExisted_) RegCloseKey(key);
-    RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey);
-    RegDeleteKeyW(HKEY_CURRENT_USER, kTestKey);
-  }
-  void TearDown() override {
-    RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey);
-    RegDeleteKeyW(HKEY_CURRENT_USER, kTestKey);
-    if (!parentExisted_) RegDeleteKeyW(HKEY_CURRENT_USER, kParent);
-  }
   std::wstring Get() { return GetInstallationID(Vel::Config::SystemRegistryApi(), SystemIdentifierSource(), kPath); }
   static DWORD Stored(std::wstring& text) {
     wchar_t buf[128] = {};
@@ -179,9 +167,6 @@ class Win32InstallationID : public ::testing::Test {
     text = buf;
     return type;
   }
-
- private:
-  bool parentExisted_ = false;
 };
 
 TEST_F(Win32InstallationID, MadeOnFirstUseStoredAsTextAndKept) {
