@@ -1,17 +1,9 @@
 #include "app/main.h"
 
-#include "app/build_config.h"
 #include "app/instance.h"
 #include "app/layout.h"
 
 namespace app {
-
-std::wstring CopyrightUrl(const std::wstring& version) {
-  return L"https://" QUORVANE_LINK_HOST L"/quorvane?v=" + version;
-}
-std::wstring DonateUrl() { return L"https://" QUORVANE_LINK_HOST L"/donate?quorvane"; }
-std::wstring LogoUrl() { return L"http://" QUORVANE_LINK_HOST L"/quorvane"; }
-std::wstring UpdateServiceUrl() { return L"https://" QUORVANE_UPDATE_HOST L"/api.init.php"; }
 
 namespace {
 constexpr unsigned kWmQueryEndSession = 0x0011;

@@ -11,12 +11,16 @@ endif()
 file(GLOB UNIT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
 add_executable(unit_tests ${UNIT_SOURCES})
 target_link_libraries(unit_tests PRIVATE quorvane_core GTest::gtest GTest::gmock GTest::gtest_main)
+quorvane_addresses(unit_tests)
 add_test(NAME unit COMMAND unit_tests)
 
 # Directory of the cross build whose exe the Windows-side and end-to-end tests run.
-set(QUORVANE_WIN_BUILD "" CACHE PATH "Cross build directory holding Quorvane.exe")
+set(QUORVANE_WIN_BUILD "" CACHE PATH "Cross build directory holding the shipped Quorvane.exe")
+# The cross build whose programs run under Wine here: the shipped one, or a 64-bit build of the
+# same sources where the machine runs no 32-bit programs.
+set(QUORVANE_WINE_BUILD "${QUORVANE_WIN_BUILD}" CACHE PATH "Cross build directory run under Wine")
 if(QUORVANE_WIN_BUILD)
-  set(_wine_env "QUORVANE_WIN_BUILD=${QUORVANE_WIN_BUILD}" "QUORVANE_SOURCE=${CMAKE_SOURCE_DIR}")
+  set(_wine_env "QUORVANE_WIN_BUILD=${QUORVANE_WINE_BUILD}" "QUORVANE_SOURCE=${CMAKE_SOURCE_DIR}")
   add_test(NAME imports COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/e2e/check_imports.py
            ${QUORVANE_WIN_BUILD}/Quorvane.exe)
   add_test(NAME win_tests COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/e2e/run_win_tests.py)

@@ -16,12 +16,20 @@ add_library(quorvane_win32 STATIC
   app/services_win32.cpp app/fullscreen_win32.cpp)
 target_link_libraries(quorvane_win32 PUBLIC quorvane_core)
 
-add_executable(Quorvane WIN32 app/entry_win32.cpp app/Quorvane.rc)
 set_source_files_properties(app/Quorvane.rc PROPERTIES OBJECT_DEPENDS
   "${CMAKE_SOURCE_DIR}/app/Quorvane.manifest;${CMAKE_SOURCE_DIR}/translate/translate.txt")
-target_link_options(Quorvane PRIVATE -municode ${QUORVANE_STATIC_LINK} -Wl,--nxcompat -Wl,--dynamicbase)
-# Only DLLs that Windows always takes from System32; everything else is loaded at run time.
-target_link_libraries(Quorvane PRIVATE quorvane_win32 user32 gdi32 shell32 ole32 oleaut32 advapi32)
+# The shipped exe, and the test build: the same program with the tests' loopback addresses,
+# as build/win/loopback/Quorvane.exe.
+foreach(target Quorvane QuorvaneLoopback)
+  add_executable(${target} WIN32 app/entry_win32.cpp app/Quorvane.rc)
+  target_link_options(${target} PRIVATE -municode ${QUORVANE_STATIC_LINK} -Wl,--nxcompat -Wl,--dynamicbase)
+  # Only DLLs that Windows always takes from System32; everything else is loaded at run time.
+  target_link_libraries(${target} PRIVATE quorvane_win32 user32 gdi32 shell32 ole32 oleaut32 advapi32)
+endforeach()
+quorvane_addresses(Quorvane)
+quorvane_addresses(QuorvaneLoopback LOOPBACK)
+set_target_properties(QuorvaneLoopback PROPERTIES OUTPUT_NAME Quorvane
+                      RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/loopback)
 
 add_executable(qprobe tests/probe/probe.cpp)
 target_link_options(qprobe PRIVATE -municode ${QUORVANE_STATIC_LINK})
@@ -35,6 +43,7 @@ file(GLOB WIN_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp
 add_executable(win_tests ${WIN_TEST_SOURCES} app/Quorvane.rc)
 target_link_options(win_tests PRIVATE ${QUORVANE_STATIC_LINK})
 target_link_libraries(win_tests PRIVATE quorvane_win32 gtest_win user32 gdi32 shell32 ole32 oleaut32 advapi32)
+quorvane_addresses(win_tests LOOPBACK)
 
 # Idle-cost baseline and its measurement (bench/ owns its own build rules).
 include(${CMAKE_SOURCE_DIR}/bench/windows.cmake OPTIONAL)

@@ -5,7 +5,8 @@ import unittest
 
 from winenv import WIN_BUILD, WineSession
 
-EXE = WIN_BUILD / "Quorvane.exe"
+# The test build: its update service and links are the loopback services of the tests.
+EXE = WIN_BUILD / "loopback" / "Quorvane.exe"
 PROBE = WIN_BUILD / "qprobe.exe"
 ARTEFACTS = WIN_BUILD / "e2e-artefacts"
 SETTINGS_PARENT = r"HKCU\Software\Vantorel"

@@ -14,8 +14,35 @@ import tempfile
 import time
 
 SOURCE = pathlib.Path(os.environ.get("QUORVANE_SOURCE", pathlib.Path(__file__).resolve().parents[2]))
-WIN_BUILD = pathlib.Path(os.environ.get("QUORVANE_WIN_BUILD", SOURCE / "build" / "win"))
+
+
+def _runs_32bit_wine():
+    try:
+        return subprocess.run(["/usr/lib/wine/wine", "--version"], stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, timeout=60).returncode == 0
+    except OSError:
+        return False
+
+
+# The cross build whose programs run here (see scripts/wine-build.sh).
+WIN_BUILD = pathlib.Path(os.environ.get("QUORVANE_WIN_BUILD") or
+                         SOURCE / "build" / ("win" if _runs_32bit_wine() else "win64"))
 READY_MARK = ".quorvane-ready"
+
+
+def _pe_is_64bit(exe):
+    try:
+        data = pathlib.Path(exe).read_bytes()[:4096]
+        pe = int.from_bytes(data[0x3C:0x40], "little")
+        return int.from_bytes(data[pe + 4:pe + 6], "little") == 0x8664
+    except (OSError, ValueError):
+        return False
+
+
+# The cross build under test is 32-bit where the machine runs 32-bit programs, else 64-bit;
+# each needs its own Wine loader (Debian's `wine` script always prefers the 32-bit one).
+WIN64 = _pe_is_64bit(WIN_BUILD / "qprobe.exe")
+WINE = "/usr/lib/wine/wine64" if WIN64 else "wine"
 
 # Fonts that carry Korean, Japanese, Chinese and Arabic text for Wine's own faces.
 FONT_LINKS = "NotoSansCJK-Regular.ttc,Noto Sans CJK KR\\0NotoSansArabic-Regular.ttf,Noto Sans Arabic"
@@ -24,14 +51,17 @@ LINKED_FACES = ["Tahoma", "Microsoft Sans Serif", "MS Shell Dlg", "MS Shell Dlg 
 
 def base_env(prefix, display=None):
     env = dict(os.environ)
-    env.update(WINEPREFIX=str(prefix), WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=", WINEARCH="win32")
+    env.update(WINEPREFIX=str(prefix), WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
+               WINEARCH="win64" if WIN64 else "win32")
+    if WIN64:
+        env["WINELOADER"] = WINE
     if display:
         env["DISPLAY"] = display
     return env
 
 
 def _reg_add(env, key, name, value, kind="REG_SZ"):
-    subprocess.run(["wine", "reg", "add", key, "/v", name, "/t", kind, "/d", value, "/f"], env=env,
+    subprocess.run([WINE, "reg", "add", key, "/v", name, "/t", kind, "/d", value, "/f"], env=env,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False, timeout=120)
 
 
@@ -41,7 +71,7 @@ def prepare_prefix(prefix, env):
     if (prefix / READY_MARK).exists():
         return
     prefix.mkdir(parents=True, exist_ok=True)
-    subprocess.run(["wineboot", "-i"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+    subprocess.run([WINE, "wineboot", "-i"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                    check=True, timeout=300)
     _reg_add(env, r"HKCU\Software\Wine\Explorer", "Desktop", "Default")
     _reg_add(env, r"HKCU\Software\Wine\Explorer\Desktops", "Default", "1024x768")
@@ -110,7 +140,7 @@ class WineSession:
         # Output goes to files, never pipes: Wine's own services started by this process
         # inherit its handles and would hold a pipe open long after the process ended.
         out = tempfile.TemporaryFile()
-        p = subprocess.Popen(["wine", str(exe), *args], env=self.env, stdout=out, stderr=subprocess.STDOUT,
+        p = subprocess.Popen([WINE, str(exe), *args], env=self.env, stdout=out, stderr=subprocess.STDOUT,
                              start_new_session=True)
         p.output_file = out
         self.procs.append(p)
@@ -118,7 +148,7 @@ class WineSession:
 
     def run(self, exe, *args, timeout=60):
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            p = subprocess.Popen(["wine", str(exe), *args], env=self.env, stdout=out, stderr=err)
+            p = subprocess.Popen([WINE, str(exe), *args], env=self.env, stdout=out, stderr=err)
             try:
                 code = p.wait(timeout=timeout)
             except subprocess.TimeoutExpired:
