@@ -47,6 +47,7 @@ void TFrmQuorvane::BuildComponents() {
       case ui::ControlKind::Image: c = &Create<ui::Image>(e.name, parent); break;
       case ui::ControlKind::Indicator: c = &Create<ui::Indicator>(e.name, parent); break;
       case ui::ControlKind::GroupBox: c = &Create<ui::GroupBox>(e.name, parent); break;
+      case ui::ControlKind::StatusBar: c = &Create<ui::StatusBar>(e.name, parent); break;
       case ui::ControlKind::Form: break;
     }
     if (!c) continue;

@@ -10,6 +10,7 @@
 #include "memory/memory.h"
 #include "memory/purge.h"
 #include "shell/trayicon.h"
+#include "update/prompt_win32.h"
 #include "update/update_win32.h"
 #include "update/version.h"
 
@@ -124,6 +125,7 @@ void Win32MainServices::GetMemoryStatus(Vel::Memory::TMemoryStatus& status) { Ve
 void Win32MainServices::CheckUpdate(const std::wstring& url, UpdateCallback callback, int layout) {
   Vel::Update::TCheckOptions options;
   options.Language = Vel::Translate::CurrentLanguage();
+  options.Prompt = Vel::Update::Win32UpdatePrompt(app_, options.Language, Translate(app_.Title));
   Vel::Update::CheckUpdate(app_, url, std::move(callback), layout, options);
 }
 

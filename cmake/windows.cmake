@@ -8,7 +8,7 @@ add_library(quorvane_win32 STATIC
   memory/memory_win32.cpp memory/purge_win32.cpp
   config/config_win32.cpp
   shell/trayicon_win32.cpp
-  update/version_win32.cpp update/update_win32.cpp
+  update/version_win32.cpp update/update_win32.cpp update/prompt_win32.cpp
   ui/win32/win32_ui.cpp ui/win32/vector_paint.cpp
   theme/theme_win32.cpp
   autostart/autostart_win32.cpp

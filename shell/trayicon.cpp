@@ -2,11 +2,11 @@
 
 namespace Vel::TrayIcon {
 
-void WaitForShell(const std::shared_ptr<const std::atomic<bool>>& terminated, ui::MainThreadQueue& queue,
+void WaitForShell(const std::shared_ptr<const ui::StopSignal>& terminated, ui::MainThreadQueue& queue,
                   std::weak_ptr<void> alive, ui::TrayIcon* icon, const std::wstring& appName, ShellApi& api) {
   const std::uint64_t start = api.TickCount64();
   for (;;) {
-    if (terminated->load()) return;
+    if (terminated->Raised()) return;
     if (api.TaskbarExists()) break;
     if (api.TickCount64() - start >= kWaitLimitMs) break;
     api.Sleep(kPollMs);

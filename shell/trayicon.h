@@ -41,7 +41,7 @@ ShellApi& SystemShellApi();
 // The worker's part of VisibleOnShell, run on the calling thread: waits for the taskbar, then
 // queues the final step. Exposed so tests drive it without a thread.
 // `icon` is only dereferenced by the queued step, and only while `alive` has not expired.
-void WaitForShell(const std::shared_ptr<const std::atomic<bool>>& terminated, ui::MainThreadQueue& queue,
+void WaitForShell(const std::shared_ptr<const ui::StopSignal>& terminated, ui::MainThreadQueue& queue,
                   std::weak_ptr<void> alive, ui::TrayIcon* icon, const std::wstring& appName, ShellApi& api);
 void VisibleOnShell(ui::Application& app, ui::TrayIcon& icon, const std::wstring& AppName, ShellApi& api);
 void HideApplication(ui::Application& app, ShellApi& api);

@@ -2,6 +2,19 @@
 
 namespace ui {
 
+void StopSignal::Raise() {
+  {
+    std::lock_guard lock(mutex_);
+    raised_.store(true);
+  }
+  cv_.notify_all();
+}
+
+bool StopSignal::WaitFor(std::int64_t Ms) const {
+  std::unique_lock lock(mutex_);
+  return cv_.wait_for(lock, std::chrono::milliseconds(Ms > 0 ? Ms : 0), [&] { return raised_.load(); });
+}
+
 void MainThreadQueue::SetWake(std::function<void()> wake) {
   std::lock_guard lock(mutex_);
   wake_ = std::move(wake);

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -14,6 +15,21 @@
 #include "ui/form.h"
 
 namespace ui {
+
+// Raised once, when the program ends. A worker may sleep on it: the wait ends the moment it
+// is raised, so no one needs to poll.
+class StopSignal {
+ public:
+  bool Raised() const { return raised_.load(); }
+  void Raise();
+  // Sleeps up to Ms milliseconds; true when the signal is raised, before or during the wait.
+  bool WaitFor(std::int64_t Ms) const;
+
+ private:
+  std::atomic<bool> raised_{false};
+  mutable std::mutex mutex_;
+  mutable std::condition_variable cv_;
+};
 
 // Procedures handed to the main thread. Queue returns at once; Synchronize returns after the
 // procedure ran, or at once when the main thread no longer drains (the program is ending).
@@ -59,10 +75,10 @@ class Application {
   explicit Application(ApplicationPlatform& platform)
       : platform_(platform), queue_(std::make_shared<MainThreadQueue>()) {}
 
-  bool Terminated() const { return terminated_->load(); }
-  void Terminate() { terminated_->store(true); }
+  bool Terminated() const { return terminated_->Raised(); }
+  void Terminate() { terminated_->Raise(); }
   // For workers that may outlive the application object.
-  std::shared_ptr<const std::atomic<bool>> TerminatedFlag() const { return terminated_; }
+  std::shared_ptr<const StopSignal> TerminatedFlag() const { return terminated_; }
 
   Form* MainForm() const { return mainForm_; }
   void SetMainForm(Form* form) { mainForm_ = form; }
@@ -81,7 +97,7 @@ class Application {
 
  private:
   ApplicationPlatform& platform_;
-  std::shared_ptr<std::atomic<bool>> terminated_ = std::make_shared<std::atomic<bool>>(false);
+  std::shared_ptr<StopSignal> terminated_ = std::make_shared<StopSignal>();
   Form* mainForm_ = nullptr;
   std::shared_ptr<MainThreadQueue> queue_;
 };

@@ -15,7 +15,7 @@ struct Rect {
 };
 
 enum class Prop { Caption, Visible, Enabled, Bounds, Down, ActivePage, Font, Color, Checked,
-                  Items, ItemIndex, Position, Focus, Style, Border };
+                  Items, ItemIndex, Position, Focus, Style, Border, Hint };
 
 // A colour is #RRGGBB as 0xRRGGBB, or a system colour by its index, looked up when drawn so
 // that it follows the user's scheme.
@@ -34,7 +34,7 @@ struct ButtonStyle {
 };
 
 enum class ControlKind { Form, Panel, PageControl, Page, ToolBar, ToolButton, Label, Edit,
-                         Button, CheckBox, ComboBox, ProgressBar, Image, Indicator, GroupBox };
+                         Button, CheckBox, ComboBox, ProgressBar, Image, Indicator, GroupBox, StatusBar };
 
 class Control;
 
@@ -68,10 +68,23 @@ class Control : public Component {
   // A font of the control's own; an empty name follows the parent's font.
   const std::wstring& OwnFontName() const { return fontName_; }
   int OwnFontHeight() const { return fontHeight_; }
+  bool FontBold() const { return fontBold_; }
+  void SetFontBold(bool bold) {
+    if (bold == fontBold_) return;
+    fontBold_ = bold;
+    Notify(Prop::Font);
+  }
   void SetOwnFont(std::wstring name, int pixelHeight) {
     fontName_ = std::move(name);
     fontHeight_ = pixelHeight;
     Notify(Prop::Font);
+  }
+  // Shown when the pointer rests on the control.
+  const std::wstring& Hint() const { return hint_; }
+  void SetHint(std::wstring hint) {
+    if (hint == hint_) return;
+    hint_ = std::move(hint);
+    Notify(Prop::Hint);
   }
   int TabOrder() const { return tabOrder_; }
   void SetTabOrder(int order) { tabOrder_ = order; }
@@ -99,6 +112,8 @@ class Control : public Component {
   std::int32_t fontColor_ = -1;
   std::wstring fontName_;
   int fontHeight_ = 0;
+  bool fontBold_ = false;
+  std::wstring hint_;
   int tabOrder_ = 0;
   ControlPeer* peer_ = nullptr;
 };
@@ -136,6 +151,15 @@ class Label : public Control {
   Label(Component* owner, std::wstring name, Control* parent)
       : Control(owner, std::move(name), ControlKind::Label, parent) {}
   bool Centred = false;
+};
+
+// A bar of one centred, owner-drawn panel (its caption) along the bottom of its form, below
+// the form's designed client area: the window grows by the bar's height, which is in pixels
+// and does not scale. It shows the hand cursor.
+class StatusBar : public Control {
+ public:
+  StatusBar(Component* owner, std::wstring name, Control* parent)
+      : Control(owner, std::move(name), ControlKind::StatusBar, parent) {}
 };
 
 // A read-only one-line text box.

@@ -27,6 +27,11 @@ std::wstring HeaderSafe(const std::wstring& text) {
   return out;
 }
 
+class SignalClock final : public PauseClock {
+ public:
+  bool Pause(std::int64_t Ms, const ui::StopSignal& Stop) override { return !Stop.WaitFor(Ms); }
+};
+
 class Decline final : public UpdatePrompt {
  public:
   bool UpdateDialog(const std::wstring&, const TUpdateAnswer&) override { return false; }
@@ -43,17 +48,6 @@ std::wstring Hex(std::uint32_t value, int digits) {
 std::wstring Two(int n) {
   n = ((n % 100) + 100) % 100;
   return {wchar_t(L'0' + n / 10), wchar_t(L'0' + n % 10)};
-}
-
-// Ten seconds, watching for a stop request; false when one came.
-bool Pause(PauseClock& clock, const std::atomic<bool>& stop) {
-  const std::int64_t end = clock.NowMs() + kPauseMs;
-  for (;;) {
-    if (stop.load()) return false;
-    const std::int64_t now = clock.NowMs();
-    if (now >= end) return true;
-    clock.Sleep(unsigned(std::min<std::int64_t>(kStopPollMs, end - now)));
-  }
 }
 
 // The hand-over of a check whose caller waits on the main thread: the caller itself runs the
@@ -99,7 +93,7 @@ class WaitingCaller {
 
 void RunCheck(const TCheckContext& ctx, const std::wstring& url, const TUpdateProc& proc,
               const std::function<void(std::function<void()>)>& handOver) {
-  static const std::atomic<bool> kNeverStop{false};
+  static const ui::StopSignal kNeverStop;
   const THeaders headers = ctx.Headers ? ctx.Headers() : THeaders{};
   auto response = FetchResponse(*ctx.Http, *ctx.Clock, ctx.Stop ? *ctx.Stop : kNeverStop, url, headers);
   if (!response) return;
@@ -162,6 +156,8 @@ TUpdateAnswer ParseAnswer(const std::wstring& Response) {
   return {std::move(*update), std::move(*notify), {std::move(*style), std::move(*text), std::move(*flag), std::move(*url)}};
 }
 
+std::shared_ptr<PauseClock> SignalPauseClock() { return std::make_shared<SignalClock>(); }
+
 std::shared_ptr<UpdatePrompt> DeclinePrompt() {
   static const auto prompt = std::make_shared<Decline>();
   return prompt;
@@ -188,12 +184,12 @@ std::wstring GetInstallationID(Config::RegistryApi& Registry, IdentifierSource& 
   }
 }
 
-std::optional<std::wstring> FetchResponse(HttpApi& Http, PauseClock& Clock, const std::atomic<bool>& Stop,
+std::optional<std::wstring> FetchResponse(HttpApi& Http, PauseClock& Clock, const ui::StopSignal& Stop,
                                           const std::wstring& Url, const THeaders& Headers) {
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     std::wstring text;
     if (RequestText(Http, Url, Headers, text)) return text;
-    if (!Pause(Clock, Stop)) return std::nullopt;
+    if (Stop.Raised() || !Clock.Pause(kPauseMs, Stop)) return std::nullopt;
   }
   return std::wstring();
 }

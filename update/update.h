@@ -25,7 +25,6 @@ inline constexpr wchar_t kUserAgent[] = L"Mozilla/5.0 (Windows NT 10.0; Win64; x
 inline constexpr std::size_t kMaxResponseBytes = 64 * 1024;
 inline constexpr int kAttempts = 6;
 inline constexpr std::int64_t kPauseMs = 10000;
-inline constexpr unsigned kStopPollMs = 10;
 
 enum class HttpResult { Failed, Answered, TooLarge };
 
@@ -92,16 +91,20 @@ inline constexpr wchar_t kInstallationValue[] = L"VelUID";
 std::wstring GetInstallationID(Config::RegistryApi& Registry, IdentifierSource& Source,
                                const std::wstring& Path = kMakerPath);
 
+// The pause between attempts.
 class PauseClock {
  public:
   virtual ~PauseClock() = default;
-  virtual std::int64_t NowMs() = 0;
-  virtual void Sleep(unsigned Milliseconds) = 0;
+  // Sleeps Ms milliseconds, or until Stop is raised; false when it was.
+  virtual bool Pause(std::int64_t Ms, const ui::StopSignal& Stop) = 0;
 };
 
+// Sleeps on the stop signal itself, so an offline start costs nothing while it waits to retry.
+std::shared_ptr<PauseClock> SignalPauseClock();
+
 // Up to six attempts with a pause after each failure. The response, empty when every attempt
-// failed; nothing when Stop was seen during a pause.
-std::optional<std::wstring> FetchResponse(HttpApi& Http, PauseClock& Clock, const std::atomic<bool>& Stop,
+// failed; nothing when Stop was raised before or during a pause.
+std::optional<std::wstring> FetchResponse(HttpApi& Http, PauseClock& Clock, const ui::StopSignal& Stop,
                                           const std::wstring& Url, const THeaders& Headers);
 
 using TShellOpen = std::function<bool(const std::wstring& Address)>;
@@ -119,7 +122,7 @@ struct TCheckContext {
   std::shared_ptr<UpdatePrompt> Prompt;
   TShellOpen ShellOpen;
   std::shared_ptr<ui::MainThreadQueue> Queue;
-  std::shared_ptr<const std::atomic<bool>> Stop;
+  std::shared_ptr<const ui::StopSignal> Stop;
 };
 
 // Starts the check on a worker. With a callback it returns at once; without one it returns

@@ -146,12 +146,6 @@ class Win32IdentifierSource final : public IdentifierSource {
   std::mt19937 generator_;
 };
 
-class Win32PauseClock final : public PauseClock {
- public:
-  std::int64_t NowMs() override { return std::int64_t(GetTickCount64()); }
-  void Sleep(unsigned Milliseconds) override { ::Sleep(Milliseconds); }
-};
-
 std::wstring OwnVersion() { return GetVersionText(L"%d.%d.%d.%d"); }
 
 }  // namespace
@@ -184,7 +178,7 @@ void CheckUpdate(ui::Application& App, const std::wstring& AURL, TUpdateProc APr
                  const TCheckOptions& Options) {
   TCheckContext context;
   context.Http = SystemHttpApi();
-  context.Clock = std::make_shared<Win32PauseClock>();
+  context.Clock = SignalPauseClock();
   const std::wstring language = Options.Language.empty() ? UserLanguage() : Options.Language;
   context.Headers = [language, debug = Options.Debug] {
     return CheckHeaders(OwnVersion(), language, debug, GetInstallationID());

@@ -91,3 +91,68 @@ class TestService:
         self.thread.join(timeout=10)
         self.closed.close()
         return False
+
+
+# The test build's update address (CMake's QUORVANE_TEST_UPDATE_URL).
+UPDATE_PORT = 47380
+UPDATE_PATH = "/api.init.php"
+
+
+class _UpdateHandler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *args):
+        pass
+
+    def _serve(self):
+        parts = urllib.parse.urlsplit(self.path)
+        with self.server.lock:
+            self.server.requests.append({"method": self.command, "path": parts.path, "query": parts.query,
+                                         "headers": list(self.headers.items())})
+            body = self.server.answer if parts.path == UPDATE_PATH else b"unknown"
+            self.server.changed.notify_all()
+        self.send_response(200 if parts.path == UPDATE_PATH else 404)
+        self.send_header("Content-Type", "application/json")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        if self.command != "HEAD":
+            self.wfile.write(body)
+
+    do_GET = do_POST = do_HEAD = _serve
+
+
+class UpdateService:
+    """The update service of the test build, on its fixed loopback port: records every request
+    (method, path, query, headers in their order) and answers with `answer`."""
+
+    def __enter__(self):
+        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", UPDATE_PORT), _UpdateHandler)
+        self.server.daemon_threads = True
+        self.server.lock = threading.Lock()
+        self.server.changed = threading.Condition(self.server.lock)
+        self.server.requests = []
+        self.server.answer = b"{}"
+        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
+        self.thread.start()
+        return self
+
+    def reset(self, answer=b"{}"):
+        with self.server.lock:
+            self.server.requests = []
+            self.server.answer = answer
+
+    def requests(self):
+        with self.server.lock:
+            return list(self.server.requests)
+
+    def wait_requests(self, count, timeout):
+        """The requests once there are `count` of them, or whatever came by the deadline."""
+        with self.server.lock:
+            self.server.changed.wait_for(lambda: len(self.server.requests) >= count, timeout)
+            return list(self.server.requests)
+
+    def __exit__(self, *exc):
+        self.server.shutdown()
+        self.server.server_close()
+        self.thread.join(timeout=10)
+        return False

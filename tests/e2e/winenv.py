@@ -46,7 +46,7 @@ WINE = "/usr/lib/wine/wine64" if WIN64 else "wine"
 
 # Fonts that carry Korean, Japanese, Chinese and Arabic text for Wine's own faces.
 FONT_LINKS = "NotoSansCJK-Regular.ttc,Noto Sans CJK KR\\0NotoSansArabic-Regular.ttf,Noto Sans Arabic"
-LINKED_FACES = ["Tahoma", "Microsoft Sans Serif", "MS Shell Dlg", "MS Shell Dlg 2", "Segoe UI"]
+LINKED_FACES = ["Tahoma", "Tahoma Bold", "Microsoft Sans Serif", "MS Shell Dlg", "MS Shell Dlg 2", "Segoe UI"]
 
 
 def base_env(prefix, display=None):

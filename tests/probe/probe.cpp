@@ -128,9 +128,11 @@ int Dump(HWND main) {
   DWORD pid = 0;
   GetWindowThreadProcessId(main, &pid);
   DumpContext ctx{main, {}};
-  std::printf("{\"form\":{\"text\":%s,\"client\":%s,\"window\":%s,\"visible\":%s,\"iconic\":%s,"
+  POINT origin{0, 0};
+  ClientToScreen(main, &origin);
+  std::printf("{\"form\":{\"text\":%s,\"client\":%s,\"origin\":[%ld,%ld],\"window\":%s,\"visible\":%s,\"iconic\":%s,"
               "\"maximizebox\":%s,\"minimizebox\":%s,\"sizable\":%s,\"foreground\":%s,\"pid\":%lu},\n\"controls\":[{}",
-              Json(Text(main)).c_str(), RectJson(client).c_str(), RectJson(window).c_str(),
+              Json(Text(main)).c_str(), RectJson(client).c_str(), origin.x, origin.y, RectJson(window).c_str(),
               IsWindowVisible(main) ? "true" : "false", IsIconic(main) ? "true" : "false",
               (style & WS_MAXIMIZEBOX) ? "true" : "false", (style & WS_MINIMIZEBOX) ? "true" : "false",
               (style & WS_THICKFRAME) ? "true" : "false", GetForegroundWindow() == main ? "true" : "false", pid);
@@ -270,11 +272,79 @@ BOOL CALLBACK CountBalloon(HWND h, LPARAM lp) {
   return TRUE;
 }
 
+// The update prompt: the program's dialog that holds a message named "Message".
+HWND PromptWindow() {
+  HWND d = ProgramDialog();
+  return d && ChildByName(d, L"Message") ? d : nullptr;
+}
+
+int DumpPrompt(HWND d) {
+  RECT client, window;
+  GetClientRect(d, &client);
+  GetWindowRect(d, &window);
+  int def = 0;
+  for (HWND b = GetWindow(d, GW_CHILD); b; b = GetWindow(b, GW_HWNDNEXT))
+    if (ClassOf(b) == L"Button" && (GetWindowLongW(b, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON) def = GetDlgCtrlID(b);
+  const LONG ex = GetWindowLongW(d, GWL_EXSTYLE);
+  HDC dc = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+  ReleaseDC(nullptr, dc);
+  DumpContext ctx{d, {}};
+  EnumChildWindows(d, DumpChild, reinterpret_cast<LPARAM>(&ctx));
+  POINT origin{0, 0};
+  ClientToScreen(d, &origin);
+  std::printf("{\"caption\":%s,\"client\":%s,\"origin\":[%ld,%ld],\"window\":%s,\"default\":%d,\"topmost\":%s,\"owned\":%s,"
+              "\"smallicon\":%s,\"dpi\":%d,\"controls\":[{}%s]}\n",
+              Json(Text(d)).c_str(), RectJson(client).c_str(), origin.x, origin.y, RectJson(window).c_str(), def,
+              (ex & WS_EX_TOPMOST) ? "true" : "false", GetWindow(d, GW_OWNER) ? "true" : "false",
+              SendMessageW(d, WM_GETICON, ICON_SMALL, 0) ? "true" : "false", dpi, ctx.out.c_str());
+  return 0;
+}
+
+// A click as the mouse makes it, in the middle of the window.
+void MouseClick(HWND h) {
+  RECT r;
+  GetClientRect(h, &r);
+  const LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
+  PostMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageW(h, WM_LBUTTONUP, 0, at);
+}
+
+// The text of the program's visible tooltip, once one shows.
+BOOL CALLBACK FindTip(HWND h, LPARAM lp) {
+  auto* s = reinterpret_cast<DialogSearch*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  if (pid == s->pid && IsWindowVisible(h) && _wcsicmp(ClassOf(h).c_str(), L"tooltips_class32") == 0) {
+    s->found = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The text of the program's tooltip, once one shows.
+int Tooltip(HWND main, DWORD ms) {
+  DialogSearch s{0};
+  GetWindowThreadProcessId(main, &s.pid);
+  const ULONGLONG end = GetTickCount64() + ms;
+  do {
+    s.found = nullptr;
+    EnumWindows(FindTip, reinterpret_cast<LPARAM>(&s));
+    if (s.found) {
+      std::printf("%s\n", Json(Text(s.found)).c_str());
+      return 0;
+    }
+    Sleep(50);
+  } while (GetTickCount64() < end);
+  return 1;
+}
+
 int Usage() {
   std::fputs("usage: qprobe dump | wait-window MS | wait-visible MS | wait-hidden MS | wait-gone MS |\n"
              "  send MSG WPARAM | post MSG WPARAM | click NAME | select NAME INDEX | command ID | dialog MS | answer yes|no |\n"
              "  tray | wait-tray MS | tray-click left|right | menu MS | menu-key KEY | tray-delete | taskbar-created |\n"
-             "  status | watch NAME MS | balloons\n",
+             "  status | watch NAME MS | balloons | tooltip MS |\n"
+             "  prompt MS | prompt-click NAME | prompt-key esc|enter | prompt-close | record-open FILE TARGET\n",
              stderr);
   return 2;
 }
@@ -344,6 +414,40 @@ int wmain(int argc, wchar_t** argv) {
                 GetDlgItem(d, IDNO) ? "true" : "false");
     return 0;
   }
+  if (cmd == L"prompt") {
+    if (!WaitFor(DWORD(arg(2)), [] { return PromptWindow() != nullptr; })) return 1;
+    return DumpPrompt(PromptWindow());
+  }
+  if (cmd == L"prompt-click" && argc > 2) {
+    HWND d = PromptWindow();
+    HWND c = d ? ChildByName(d, argv[2]) : nullptr;
+    if (!c) return 1;
+    if (ClassOf(c) == L"Button") PostMessageW(c, BM_CLICK, 0, 0);
+    else MouseClick(c);
+    return 0;
+  }
+  // A key as the user presses it: to the control that has the focus.
+  if (cmd == L"prompt-key" && argc > 2) {
+    HWND d = PromptWindow();
+    if (!d) return 1;
+    GUITHREADINFO gui{sizeof gui};
+    GetGUIThreadInfo(GetWindowThreadProcessId(d, nullptr), &gui);
+    const WPARAM vk = std::wstring(argv[2]) == L"enter" ? VK_RETURN : VK_ESCAPE;
+    return PostMessageW(gui.hwndFocus ? gui.hwndFocus : d, WM_KEYDOWN, vk, 0) ? 0 : 1;
+  }
+  // The window's close box.
+  if (cmd == L"prompt-close") {
+    HWND d = PromptWindow();
+    return d && PostMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0) ? 0 : 1;
+  }
+  // Stands in for the browser: the shell's "open" of a web address lands here.
+  if (cmd == L"record-open" && argc > 3) {
+    FILE* f = _wfopen(argv[2], L"ab");
+    if (!f) return 1;
+    std::fprintf(f, "%s\n", Utf8(argv[3]).c_str());
+    std::fclose(f);
+    return 0;
+  }
   if (cmd == L"answer" && argc > 2) {
     HWND d = ProgramDialog();
     if (!d) return 1;
@@ -379,8 +483,10 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"click" && argc > 2) {
     HWND c = ChildByName(main, argv[2]);
     if (!c) return 1;
-    SendMessageW(c, BM_CLICK, 0, 0);
+    if (ClassOf(c) == L"Button") SendMessageW(c, BM_CLICK, 0, 0);
+    else MouseClick(c);
     return 0;
   }
+  if (cmd == L"tooltip") return Tooltip(main, DWORD(arg(2)));
   return Usage();
 }

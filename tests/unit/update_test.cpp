@@ -257,20 +257,22 @@ TEST(UpdateRequest, HoldRequestCarriesVersionAndCommandOnly) {
 
 // --- attempts and pauses ---------------------------------------------------------------------
 
-// Time passes only when slept; can raise the stop flag at a given moment.
+// Time passes only in pauses; can raise the stop signal at a given moment.
 class FakeClock : public PauseClock {
  public:
-  std::atomic<bool>* stop = nullptr;
+  ui::StopSignal* stop = nullptr;
   std::int64_t stopAt = -1;
   std::int64_t now = 0;
-  std::int64_t sleeps = 0;
-  unsigned longest = 0;
-  std::int64_t NowMs() override { return now; }
-  void Sleep(unsigned ms) override {
-    now += ms;
-    ++sleeps;
-    longest = std::max(longest, ms);
-    if (stop && stopAt >= 0 && now >= stopAt) stop->store(true);
+  std::vector<std::int64_t> pauses;
+  bool Pause(std::int64_t ms, const ui::StopSignal& signal) override {
+    pauses.push_back(ms);
+    if (stop && stopAt >= 0 && stopAt <= now + ms) {
+      now = std::max(now, stopAt);
+      stop->Raise();
+    } else {
+      now += ms;
+    }
+    return !signal.Raised();
   }
 };
 
@@ -295,24 +297,49 @@ TEST(UpdateAttempts, RetriesWithTenSecondPausesUpToSixTimes) {
     FakeHttp http;
     http.replies = c.replies;
     FakeClock clock;
-    std::atomic<bool> stop{false};
+    ui::StopSignal stop;
     EXPECT_EQ(FetchResponse(http, clock, stop, L"https://h/", {}), c.response);
     EXPECT_EQ(http.Calls().size(), c.calls);
     EXPECT_EQ(clock.now, c.pausedMs);
-    EXPECT_LE(clock.longest, kStopPollMs);
+    // One sleep per pause, not a poll.
+    EXPECT_EQ(clock.pauses, std::vector<std::int64_t>(std::size_t(c.pausedMs / kPauseMs), kPauseMs));
   }
 }
 
-TEST(UpdateAttempts, AStopRequestEndsAPauseAtTheNextPoll) {
+TEST(UpdateAttempts, AStopRequestEndsAPauseAtOnce) {
   FakeHttp http;
   http.replies = {{HttpResult::Failed, ""}};
   FakeClock clock;
-  std::atomic<bool> stop{false};
+  ui::StopSignal stop;
   clock.stop = &stop;
   clock.stopAt = 13005;  // during the second pause
   EXPECT_EQ(FetchResponse(http, clock, stop, L"https://h/", {}), std::nullopt);
   EXPECT_EQ(http.Calls().size(), 2u);
-  EXPECT_LE(clock.now, 13005 + std::int64_t(kStopPollMs));
+  EXPECT_EQ(clock.now, 13005);
+}
+
+TEST(UpdateAttempts, TheRealPauseSleepsUntilItsEndOrTheStopSignal) {
+  auto clock = SignalPauseClock();
+  ui::StopSignal stop;
+  using Clock = std::chrono::steady_clock;
+  auto t = Clock::now();
+  EXPECT_TRUE(clock->Pause(30, stop));
+  EXPECT_GE(Clock::now() - t, std::chrono::milliseconds(30));
+  // Raised from another thread in the middle of a long pause: the pause ends well within the
+  // ten milliseconds a stopping program may be held up.
+  std::thread raiser([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    stop.Raise();
+  });
+  t = Clock::now();
+  EXPECT_FALSE(clock->Pause(kPauseMs, stop));
+  const auto waited = Clock::now() - t;
+  raiser.join();
+  EXPECT_LT(waited, std::chrono::milliseconds(50 + 500));  // generous for a loaded sanitizer build
+  // Once raised, a pause does not sleep at all.
+  t = Clock::now();
+  EXPECT_FALSE(clock->Pause(kPauseMs, stop));
+  EXPECT_LT(Clock::now() - t, std::chrono::milliseconds(100));
 }
 
 // --- response handler ------------------------------------------------------------------------
@@ -388,7 +415,7 @@ struct CheckRig {
   std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
   std::shared_ptr<FakePrompt> prompt = std::make_shared<FakePrompt>();
   std::shared_ptr<ui::MainThreadQueue> queue = std::make_shared<ui::MainThreadQueue>();
-  std::shared_ptr<std::atomic<bool>> stop = std::make_shared<std::atomic<bool>>(false);
+  std::shared_ptr<ui::StopSignal> stop = std::make_shared<ui::StopSignal>();
   std::thread::id headersThread;
   std::mutex mutex;
   std::condition_variable cv;

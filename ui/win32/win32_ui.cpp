@@ -22,6 +22,7 @@ namespace {
 constexpr wchar_t kPanelClass[] = L"QuorvanePanel";
 constexpr wchar_t kHiddenClass[] = L"QuorvaneApplication";
 constexpr wchar_t kButtonProcProp[] = L"QuorvaneButtonProc";
+constexpr wchar_t kStatusBarProcProp[] = L"QuorvaneStatusBarProc";
 constexpr UINT kWakeMessage = WM_APP + 2;
 constexpr UINT kTrayIconId = 1;
 constexpr COLORREF kWhite = RGB(255, 255, 255);
@@ -182,6 +183,11 @@ class Win32Application::FormWindow final : public ControlPeer, public TimerPeer,
   static LRESULT CALLBACK PanelProc(HWND, UINT, WPARAM, LPARAM);
   static LRESULT CALLBACK EditProc(HWND, UINT, WPARAM, LPARAM);
   static LRESULT CALLBACK StyledButtonProc(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT CALLBACK StatusBarProc(HWND, UINT, WPARAM, LPARAM);
+  void PaintStatusBar(Native& n, HDC dc);
+  void SetHint(Native& n, const std::wstring& hint);
+  // Status bars sit below the form's designed client area, at their own pixel height.
+  int BottomBarsHeight() const;
   bool HandleStyledButton(Native& n, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
   void PaintButton(Native& n, HDC dc, const RECT& rc);
   static void PaintShape(HWND hwnd, HDC dc, const Shape& shape);
@@ -235,6 +241,8 @@ class Win32Application::FormWindow final : public ControlPeer, public TimerPeer,
   std::map<std::wstring, HFONT> ownFonts_;
   HFONT designFont_ = nullptr;
   HFONT desktopFont_ = nullptr;
+  HFONT boldFont_ = nullptr;  // the form's font, bold
+  HWND tooltip_ = nullptr;    // hints, made with the first control that has one
   HBRUSH white_ = CreateSolidBrush(kWhite);
   HICON trayImages_[2] = {nullptr, nullptr};
   UINT taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
@@ -328,6 +336,8 @@ void Win32Application::FormWindow::Destroy() {
   ownFonts_.clear();
   if (designFont_) DeleteObject(designFont_);
   if (desktopFont_) DeleteObject(desktopFont_);
+  if (boldFont_) DeleteObject(boldFont_);
+  if (tooltip_) DestroyWindow(tooltip_), tooltip_ = nullptr;
   for (HICON& i : trayImages_)
     if (i) DestroyIcon(i), i = nullptr;
   DeleteObject(white_);
@@ -376,6 +386,13 @@ HWND Win32Application::FormWindow::CreateNative(Control& c, HWND parent, HWND& f
       return make(0, L"COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, L"");
     case ControlKind::ProgressBar:
       return make(0, PROGRESS_CLASSW, PBS_SMOOTH | PBS_SMOOTHREVERSE, L"");
+    case ControlKind::StatusBar: {
+      // Placed by us, not by itself: its height is the model's.
+      HWND bar = make(0, STATUSCLASSNAMEW, CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER, c.Caption());
+      SetPropW(bar, kStatusBarProcProp,
+               reinterpret_cast<HANDLE>(SetWindowLongPtrW(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StatusBarProc))));
+      return bar;
+    }
     case ControlKind::Form:
       break;
   }
@@ -397,11 +414,12 @@ HWND Win32Application::FormWindow::RealiseControl(Control& c, HWND parentHwnd) {
   natives_.push_back({&c, h, frame});
   c.AttachPeer(this);
   // The model may have changed before its window existed; bring the window up to date.
-  for (Prop p : {Prop::Enabled, Prop::Checked, Prop::Items, Prop::Position}) {
+  for (Prop p : {Prop::Enabled, Prop::Checked, Prop::Items, Prop::Position, Prop::Hint}) {
     const ControlKind k = c.Kind();
     const bool applies = p == Prop::Enabled || (p == Prop::Checked && k == ControlKind::CheckBox) ||
                          (p == Prop::Items && k == ControlKind::ComboBox) ||
-                         (p == Prop::Position && k == ControlKind::ProgressBar);
+                         (p == Prop::Position && k == ControlKind::ProgressBar) ||
+                         (p == Prop::Hint && !c.Hint().empty());
     if (applies) Changed(c, p);
   }
   RealiseChildren(c, h);
@@ -442,6 +460,16 @@ Win32Application::FormWindow::Native* Win32Application::FormWindow::FindHwnd(HWN
 }
 
 void Win32Application::FormWindow::ApplyBounds(Native& n) {
+  if (n.model->Kind() == ControlKind::StatusBar) {
+    int top = Scale(form_.ClientHeight());
+    for (const Native& other : natives_) {
+      if (&other == &n) break;
+      if (other.model->Kind() == ControlKind::StatusBar) top += other.model->Bounds().Height;
+    }
+    MoveWindow(n.hwnd, 0, top, Scale(form_.ClientWidth()), n.model->Bounds().Height, TRUE);
+    FitClientSize();
+    return;
+  }
   RECT r = ScaledRect(*n.model);
   int height = r.bottom - r.top;
   // A drop-down list's window height includes its open list.
@@ -482,6 +510,11 @@ void Win32Application::FormWindow::MakeFonts() {
     lf.lfHeight = MulDiv(lf.lfHeight, int(dpi_), int(WindowDpi(nullptr)));
   }
   desktopFont_ = CreateFontIndirectW(&lf);
+  if (boldFont_) DeleteObject(boldFont_);
+  LOGFONTW base{};
+  GetObjectW(form_.UsesDesktopFont() ? desktopFont_ : designFont_, sizeof base, &base);
+  base.lfWeight = FW_BOLD;
+  boldFont_ = CreateFontIndirectW(&base);
 }
 
 HFONT Win32Application::FormWindow::FontFor(Control& c) {
@@ -493,6 +526,7 @@ HFONT Win32Application::FormWindow::FontFor(Control& c) {
                                               0, ANTIALIASED_QUALITY, 0, c.OwnFontName().c_str())).first;
     return it->second;
   }
+  if (c.FontBold()) return boldFont_;
   return form_.UsesDesktopFont() ? desktopFont_ : designFont_;
 }
 
@@ -516,8 +550,16 @@ void Win32Application::FormWindow::ApplyDpi(UINT dpi) {
     if (t->Visible()) TrayUpdate(*t, NIM_MODIFY);
 }
 
+int Win32Application::FormWindow::BottomBarsHeight() const {
+  int height = 0;
+  for (const Native& n : natives_)
+    if (n.model->Kind() == ControlKind::StatusBar) height += n.model->Bounds().Height;
+  return height;
+}
+
 void Win32Application::FormWindow::FitClientSize() {
-  RECT r{0, 0, Scale(form_.ClientWidth()), Scale(form_.ClientHeight())};
+  const int clientHeight = Scale(form_.ClientHeight()) + BottomBarsHeight();
+  RECT r{0, 0, Scale(form_.ClientWidth()), clientHeight};
   const DWORD style = DWORD(GetWindowLongW(hwnd_, GWL_STYLE));
   const DWORD exStyle = DWORD(GetWindowLongW(hwnd_, GWL_EXSTYLE));
   static const auto adjust = UserProc<AdjustWindowRectExForDpiFn>("AdjustWindowRectExForDpi");
@@ -526,7 +568,7 @@ void Win32Application::FormWindow::FitClientSize() {
   // Not every system scales the frame as the adjustment predicts: make the client area exact.
   RECT client;
   GetClientRect(hwnd_, &client);
-  const int dw = Scale(form_.ClientWidth()) - client.right, dh = Scale(form_.ClientHeight()) - client.bottom;
+  const int dw = Scale(form_.ClientWidth()) - client.right, dh = clientHeight - client.bottom;
   if (dw || dh)
     SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left + dw, r.bottom - r.top + dh,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -614,11 +656,77 @@ void Win32Application::FormWindow::Changed(Control& c, Prop what) {
     case Prop::Color:
       InvalidateRect(n->hwnd, nullptr, TRUE);
       break;
+    case Prop::Hint:
+      SetHint(*n, c.Hint());
+      break;
     case Prop::ActivePage:
     case Prop::Focus:
     case Prop::Border:
       break;
   }
+}
+
+void Win32Application::FormWindow::SetHint(Native& n, const std::wstring& hint) {
+  if (!tooltip_) {
+    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                               owner_.instance_, nullptr);
+    if (!tooltip_) return;
+  }
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = hwnd_;
+  tool.uId = reinterpret_cast<UINT_PTR>(n.hwnd);
+  TTTOOLINFOW known = tool;
+  const bool added = SendMessageW(tooltip_, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&known));
+  tool.lpszText = const_cast<wchar_t*>(hint.c_str());
+  SendMessageW(tooltip_, added ? TTM_UPDATETIPTEXTW : TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void Win32Application::FormWindow::PaintStatusBar(Native& n, HDC dc) {
+  RECT rc;
+  GetClientRect(n.hwnd, &rc);
+  FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
+  HGDIOBJ oldFont = SelectObject(dc, FontFor(*n.model));
+  const std::int32_t color = n.model->FontColor();
+  SetTextColor(dc, color < 0 ? GetSysColor(COLOR_BTNTEXT) : ToColorRef(color));
+  SetBkMode(dc, TRANSPARENT);
+  std::wstring text = n.model->Caption();
+  DrawTextW(dc, text.c_str(), int(text.size()), &rc, DT_SINGLELINE | DT_VCENTER | DT_CENTER | DT_NOPREFIX);
+  SelectObject(dc, oldFont);
+}
+
+LRESULT CALLBACK Win32Application::FormWindow::StatusBarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto old = reinterpret_cast<WNDPROC>(GetPropW(hwnd, kStatusBarProcProp));
+  try {
+    HWND top = GetAncestor(hwnd, GA_ROOT);
+    FormWindow* self = top ? FromHwnd(top) : nullptr;
+    if (Native* n = self ? self->FindHwnd(hwnd) : nullptr) {
+      switch (msg) {
+        case WM_ERASEBKGND:
+          return 1;
+        case WM_PAINT: {
+          PAINTSTRUCT ps;
+          HDC dc = BeginPaint(hwnd, &ps);
+          self->PaintStatusBar(*n, dc);
+          EndPaint(hwnd, &ps);
+          return 0;
+        }
+        case WM_SETCURSOR:
+          SetCursor(LoadCursorW(nullptr, IDC_HAND));
+          return TRUE;
+        case WM_LBUTTONUP:
+          n->model->Click();
+          return 0;
+        default:
+          break;
+      }
+    }
+  } catch (...) {
+  }
+  if (msg == WM_NCDESTROY) RemovePropW(hwnd, kStatusBarProcProp);
+  return old ? CallWindowProcW(old, hwnd, msg, wParam, lParam) : DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 void Win32Application::FormWindow::Changed(Timer& timer) {
