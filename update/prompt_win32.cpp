@@ -260,15 +260,17 @@ class Win32Prompt final : public UpdatePrompt {
   bool UpdateDialog(const std::wstring&, const TUpdateAnswer& Answer) override {
     Prompt prompt{Answer.Info, language_, caption_, UpdateOffset(), false, IsStayOnTop(Answer.Info.Flag)};
     prompt.ownWindow = prompt.stayOnTop && !app_.ShowMainForm;
+    // The application's icon, the exe's first; the system's own where the exe has none.
     prompt.appIcon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+                                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                                   LR_SHARED));
+    if (!prompt.appIcon) prompt.appIcon = LoadIconW(nullptr, IDI_APPLICATION);
     ui::Form* main = app_.MainForm();
     HWND owner = main ? reinterpret_cast<HWND>(main->Handle()) : nullptr;
     const std::vector<WORD> tmpl = EmptyTemplate();
     const INT_PTR result = DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
                                                    reinterpret_cast<const DLGTEMPLATE*>(tmpl.data()), owner,
                                                    &Prompt::Proc, reinterpret_cast<LPARAM>(&prompt));
-    if (prompt.appIcon) DestroyIcon(prompt.appIcon);
     // Ticked means "remind me later", whatever the answer.
     if (prompt.held) StartHoldRequest();
     return result == IDYES;

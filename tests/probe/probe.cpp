@@ -294,10 +294,9 @@ int DumpPrompt(HWND d) {
   POINT origin{0, 0};
   ClientToScreen(d, &origin);
   std::printf("{\"caption\":%s,\"client\":%s,\"origin\":[%ld,%ld],\"window\":%s,\"default\":%d,\"topmost\":%s,\"owned\":%s,"
-              "\"smallicon\":%s,\"dpi\":%d,\"controls\":[{}%s]}\n",
+              "\"dpi\":%d,\"controls\":[{}%s]}\n",
               Json(Text(d)).c_str(), RectJson(client).c_str(), origin.x, origin.y, RectJson(window).c_str(), def,
-              (ex & WS_EX_TOPMOST) ? "true" : "false", GetWindow(d, GW_OWNER) ? "true" : "false",
-              SendMessageW(d, WM_GETICON, ICON_SMALL, 0) ? "true" : "false", dpi, ctx.out.c_str());
+              (ex & WS_EX_TOPMOST) ? "true" : "false", GetWindow(d, GW_OWNER) ? "true" : "false", dpi, ctx.out.c_str());
   return 0;
 }
 
