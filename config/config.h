@@ -32,7 +32,8 @@ class RegistryKey {
 class RegistryApi {
  public:
   virtual ~RegistryApi() = default;
-  // Opens SubKey below HKEY_CURRENT_USER with full access, creating every missing level;
+  // Opens SubKey below HKEY_CURRENT_USER to read and write values (no more: a key the user may
+  // read and write but not re-permission must still work), creating every missing level;
   // null when that fails.
   virtual std::unique_ptr<RegistryKey> CreateKey(const std::wstring& SubKey) = 0;
 };

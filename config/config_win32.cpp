@@ -48,7 +48,7 @@ class Win32RegistryApi final : public RegistryApi {
   std::unique_ptr<RegistryKey> CreateKey(const std::wstring& SubKey) override {
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, SubKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+                        KEY_READ | KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
       return nullptr;
     try {
       return std::make_unique<Win32RegistryKey>(key);
