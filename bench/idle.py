@@ -36,7 +36,9 @@ class Program:
 
 PROGRAMS = [
     Program("baseline", WIN_BUILD / "qbaseline.exe", "QBaselineWnd"),
-    Program("Quorvane", WIN_BUILD / "Quorvane.exe", "TFrmQuorvane"),
+    # The test build: its update check goes to a loopback port where nothing listens, as on a
+    # machine without network, and never to the maker's host. Same code and size as the shipped exe.
+    Program("Quorvane", WIN_BUILD / "loopback" / "Quorvane.exe", "TFrmQuorvane"),
 ]
 
 

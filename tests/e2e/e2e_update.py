@@ -184,6 +184,8 @@ class KoreanUser(UpdateTest):
         cases = [
             answer(update="file:///C:/windows/system32/cmd.exe", notify="cmd.exe"),
             answer(update="cmd.exe /c calc", notify="file:///C:/windows/win.ini"),
+            # A malformed escape in the info object: no prompt, no bar, and the check still ends.
+            answer(update=OFFER, notify=NOTICE).replace(b'"text":""', b'"text":"\\uZZ"'),
         ]
         for body in cases:
             with self.subTest(body=body):
