@@ -11,6 +11,7 @@ Runs in a thread of the test runner on a free port of 127.0.0.1:
 A second address, closed_url, has its port taken but not listening: connections are refused.
 """
 import http.server
+import os
 import socket
 import threading
 import urllib.parse
@@ -93,8 +94,9 @@ class TestService:
         return False
 
 
-# The test build's update address (CMake's QUORVANE_TEST_UPDATE_URL).
-UPDATE_PORT = 47380
+# The test build's update address (CMake's QUORVANE_TEST_UPDATE_URL); a second checkout that
+# runs its tests beside this one builds and tests with another port.
+UPDATE_PORT = int(os.environ.get("QUORVANE_TEST_UPDATE_PORT", "47380"))
 UPDATE_PATH = "/api.init.php"
 
 

@@ -314,17 +314,18 @@ BOOL CALLBACK FindTip(HWND h, LPARAM lp) {
   auto* s = reinterpret_cast<DialogSearch*>(lp);
   DWORD pid = 0;
   GetWindowThreadProcessId(h, &pid);
-  if (pid == s->pid && IsWindowVisible(h) && _wcsicmp(ClassOf(h).c_str(), L"tooltips_class32") == 0) {
+  if ((!s->pid || pid == s->pid) && IsWindowVisible(h) && _wcsicmp(ClassOf(h).c_str(), L"tooltips_class32") == 0 &&
+      !Text(h).empty()) {
     s->found = h;
     return FALSE;
   }
   return TRUE;
 }
 
-// The text of the program's tooltip, once one shows.
+// The text of the program's tooltip (or with no window, any program's), once one shows.
 int Tooltip(HWND main, DWORD ms) {
   DialogSearch s{0};
-  GetWindowThreadProcessId(main, &s.pid);
+  if (main) GetWindowThreadProcessId(main, &s.pid);
   const ULONGLONG end = GetTickCount64() + ms;
   do {
     s.found = nullptr;
@@ -342,7 +343,7 @@ int Usage() {
   std::fputs("usage: qprobe dump | wait-window MS | wait-visible MS | wait-hidden MS | wait-gone MS |\n"
              "  send MSG WPARAM | post MSG WPARAM | click NAME | select NAME INDEX | command ID | dialog MS | answer yes|no |\n"
              "  tray | wait-tray MS | tray-click left|right | menu MS | menu-key KEY | tray-delete | taskbar-created |\n"
-             "  status | watch NAME MS | balloons | tooltip MS |\n"
+             "  status | watch NAME MS | balloons | tooltip MS | tooltip-any MS | taskbar |\n"
              "  prompt MS | prompt-click NAME | prompt-key esc|enter | prompt-close | record-open FILE TARGET\n",
              stderr);
   return 2;
@@ -445,6 +446,15 @@ int wmain(int argc, wchar_t** argv) {
     if (!f) return 1;
     std::fprintf(f, "%s\n", Utf8(argv[3]).c_str());
     std::fclose(f);
+    return 0;
+  }
+  // The shell's tooltips (the tray icon's hint among them), and where the taskbar is.
+  if (cmd == L"tooltip-any") return Tooltip(nullptr, DWORD(arg(2)));
+  if (cmd == L"taskbar") {
+    RECT r{};
+    HWND bar = FindWindowW(L"Shell_TrayWnd", nullptr);
+    if (!bar || !GetWindowRect(bar, &r)) return 1;
+    std::printf("%s\n", RectJson(r).c_str());
     return 0;
   }
   if (cmd == L"answer" && argc > 2) {
