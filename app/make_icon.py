@@ -2,7 +2,9 @@
 for, so no size is a scaled copy of another. Edges sit on whole pixels; only the rounded corners
 of the larger sizes are antialiased.
 
-    python3 make_icon.py OUT.ico [PREVIEW_DIR]
+    python3 make_icon.py OUT.ico [--wizard OUT.bmp] [--preview DIR]
+
+The wizard image is the setup program's welcome and finish page picture: the chip on white.
 """
 import math
 import pathlib
@@ -109,9 +111,24 @@ def ico(images):
     return out + b"".join(data for _, data in images)
 
 
+def wizard_bmp(width=164, height=314, chip=96):
+    """24-bit BMP, the size the setup's welcome page shows: the chip centred in its upper half."""
+    rows = [[(255, 255, 255)] * width for _ in range(height)]
+    left, top = (width - chip) // 2, (height // 2 - chip) // 2 + 24
+    for y, row in enumerate(draw(chip)):
+        for x, (r, g, b, a) in enumerate(row):
+            rows[top + y][left + x] = tuple((c * a + 255 * (255 - a)) // 255 for c in (r, g, b))
+    stride = (width * 3 + 3) // 4 * 4
+    pixels = b"".join(bytes(c for (r, g, b) in row for c in (b, g, r)).ljust(stride, b"\0") for row in reversed(rows))
+    header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
+    return b"BM" + struct.pack("<IHHI", 14 + len(header) + len(pixels), 0, 0, 14 + len(header)) + header + pixels
+
+
 def main():
-    out = pathlib.Path(sys.argv[1])
-    preview = pathlib.Path(sys.argv[2]) if len(sys.argv) > 2 else None
+    args = sys.argv[1:]
+    out = pathlib.Path(args.pop(0))
+    opts = dict(zip(args[::2], args[1::2]))
+    preview = pathlib.Path(opts["--preview"]) if "--preview" in opts else None
     images = []
     for size in SIZES:
         rows = draw(size)
@@ -121,6 +138,8 @@ def main():
             (preview / f"icon-{size}.png").write_bytes(png(size, rows))
     out.parent.mkdir(parents=True, exist_ok=True)
     out.write_bytes(ico(images))
+    if "--wizard" in opts:
+        pathlib.Path(opts["--wizard"]).write_bytes(wizard_bmp())
 
 
 if __name__ == "__main__":
