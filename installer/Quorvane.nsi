@@ -34,7 +34,7 @@ RequestExecutionLevel admin
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
 ; Always the 32-bit folder and registry view, whatever the setup's own architecture: the program is
-; a 32-bit one, and an upgrade must find what the last setup left.
+; a 32-bit one, and an upgrade must find what the last setup left (see .onInit).
 InstallDir "$PROGRAMFILES32\${PUBLISHER}\${PRODUCT}"
 BrandingText "${PUBLISHER} ${PRODUCT} ${DISPLAY_VERSION}"
 ShowInstDetails nevershow
@@ -84,24 +84,23 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} LegalCopyright "© ${PUBLISHER}"
 !macro PickLanguage
   System::Call 'kernel32::GetUserDefaultLCID() i.r0'
   IntOp $0 $0 & 0x3FF
-  ${Select} $0
-    ${Case} 0x12
-      StrCpy $LANGUAGE ${LANG_KOREAN}
-    ${Case} 0x11
-      StrCpy $LANGUAGE ${LANG_JAPANESE}
-    ${Case} 0x04
-      StrCpy $LANGUAGE ${LANG_SIMPCHINESE}
-    ${Case} 0x19
-      StrCpy $LANGUAGE ${LANG_RUSSIAN}
-    ${Case} 0x10
-      StrCpy $LANGUAGE ${LANG_ITALIAN}
-    ${Case} 0x0C
-      StrCpy $LANGUAGE ${LANG_FRENCH}
-    ${Case} 0x01
-      StrCpy $LANGUAGE ${LANG_ARABIC}
-    ${CaseElse}
-      StrCpy $LANGUAGE ${LANG_ENGLISH}
-  ${EndSelect}
+  ${If} $0 = 0x12
+    StrCpy $LANGUAGE ${LANG_KOREAN}
+  ${ElseIf} $0 = 0x11
+    StrCpy $LANGUAGE ${LANG_JAPANESE}
+  ${ElseIf} $0 = 0x04
+    StrCpy $LANGUAGE ${LANG_SIMPCHINESE}
+  ${ElseIf} $0 = 0x19
+    StrCpy $LANGUAGE ${LANG_RUSSIAN}
+  ${ElseIf} $0 = 0x10
+    StrCpy $LANGUAGE ${LANG_ITALIAN}
+  ${ElseIf} $0 = 0x0C
+    StrCpy $LANGUAGE ${LANG_FRENCH}
+  ${ElseIf} $0 = 0x01
+    StrCpy $LANGUAGE ${LANG_ARABIC}
+  ${Else}
+    StrCpy $LANGUAGE ${LANG_ENGLISH}
+  ${EndIf}
 !macroend
 
 ; Ends a running copy the program's own way and waits for its process to go: "/uninst" waits only
@@ -136,8 +135,13 @@ Function .onInit
   !insertmacro PickLanguage
   SetShellVarContext all
   SetRegView 32
-  ; An upgrade goes where the last setup installed, unless /D= says otherwise.
   ${If} $INSTDIR == "$PROGRAMFILES32\${PUBLISHER}\${PRODUCT}"
+    ; In a 64-bit setup $PROGRAMFILES32 is the 64-bit folder; the shell knows the 32-bit one.
+    System::Call 'shell32::SHGetFolderPathW(p 0, i 0x2A, p 0, i 0, w .r0) i.r1'  ; CSIDL_PROGRAM_FILESX86
+    ${If} $1 = 0
+      StrCpy $INSTDIR "$0\${PUBLISHER}\${PRODUCT}"
+    ${EndIf}
+    ; An upgrade goes where the last setup installed, unless /D= says otherwise.
     ReadRegStr $0 HKLM "${UNINST_KEY}" InstallLocation
     ${If} $0 != ""
       StrCpy $INSTDIR $0
@@ -209,7 +213,11 @@ Section Uninstall
   ${EndIf}
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"
-  RMDir "$PROGRAMFILES32\${PUBLISHER}"
+  ${GetParent} "$INSTDIR" $0
+  ${GetFileName} $0 $1
+  ${If} $1 == "${PUBLISHER}"
+    RMDir $0
+  ${EndIf}
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
   Delete "$DESKTOP\${PRODUCT}.lnk"
   DeleteRegKey HKLM "${UNINST_KEY}"
