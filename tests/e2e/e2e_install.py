@@ -54,14 +54,29 @@ def wait_until(predicate, timeout=30.0):
         time.sleep(0.1)
 
 
-class IconResources(unittest.TestCase):
-    """Every size Windows asks for, drawn for that size: a scaled-down picture would blur edges
-    into half-transparent pixels, which the drawing has only at its rounded corners."""
+def built_exes():
+    """The test build's exe and setup, and the shipped ones where they are another build."""
+    shipped = [SHIPPED / "Quorvane.exe", SHIPPED / f"QuorvaneSetup-{VERSION}.exe"] if SHIPPED != WIN_BUILD else []
+    return [LOOPBACK_EXE, SETUP] + [p for p in shipped if p.exists()]
 
+
+class ShippedResources(unittest.TestCase):
+
+    def test_setup_version_block_names_version_and_publisher(self):
+        for setup in (p for p in built_exes() if p.name.startswith("QuorvaneSetup")):
+            with self.subTest(setup=str(setup.relative_to(SOURCE / "build"))):
+                block = subprocess.run(["wrestool", "-x", "--raw", "-t", "16", str(setup)], capture_output=True,
+                                       check=True, timeout=60).stdout
+                fixed = block.find(b"\xbd\x04\xef\xfe")  # VS_FIXEDFILEINFO
+                self.assertGreaterEqual(fixed, 0)
+                self.assertEqual(struct.unpack_from("<II", block, fixed + 8), (0x10009, 0x50000))  # 1.9.5.0
+                for text in ("Vantorel", "1.9.5.0", "Quorvane"):
+                    self.assertIn(text.encode("utf-16-le"), block)
+
+    # Every size Windows asks for, drawn for that size: a scaled-down picture would blur edges
+    # into half-transparent pixels, which the drawing has only at its rounded corners.
     def test_every_exe_carries_the_icon_at_every_size(self):
-        exes = [LOOPBACK_EXE, SETUP] + [p for p in (SHIPPED / "Quorvane.exe", SHIPPED / f"QuorvaneSetup-{VERSION}.exe")
-                                        if p.exists() and SHIPPED != WIN_BUILD]
-        for exe in exes:
+        for exe in built_exes():
             with self.subTest(exe=str(exe.relative_to(SOURCE / "build"))):
                 if exe.name == "Quorvane.exe":
                     self.assertEqual(first_icon_group_name(exe), "1")  # what Explorer shows
@@ -230,6 +245,7 @@ class SetupUnderWine(unittest.TestCase):
 
     def test_setup_pages_in_the_users_language_and_english_otherwise(self):
         desktop = self.screen()
+        welcomes = []
         for lang, shot in (("ko_KR.UTF-8", "setup-ko"), ("de_DE.UTF-8", "setup-en")):
             with self.subTest(lang=lang):
                 env = self.session.env
@@ -239,11 +255,13 @@ class SetupUnderWine(unittest.TestCase):
                 finally:
                     self.session.env = env
                 welcome = self.settled_screenshot(f"{shot}-welcome.png", unlike=desktop)
+                welcomes.append(welcome)
                 # Next: the components page, where the desktop shortcut is offered.
                 subprocess.run(["xdotool", "key", "Return"], env=self.session.env, check=True, timeout=30)
                 self.settled_screenshot(f"{shot}-components.png", unlike=welcome)
                 self.session.restart_programs()
                 self.session.run(PROBE, "wait-gone", "0")  # the desktop again, as it was
+        self.assertNotEqual(welcomes[0], welcomes[1], "the same page for a Korean and a German user")
         self.assertFalse(self.unix(INSTALL_DIR).exists(), "the pages alone installed something")
 
     def probe(self, *args):
