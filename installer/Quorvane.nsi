@@ -163,9 +163,9 @@ Section "${PRODUCT}" SecProgram
       ${EndIf}
     ${EndIf}
     ; Silent: no one to ask, so fail with an exit code a deployment tool sees.
-    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(StillRunning)" /SD IDCANCEL IDRETRY retry
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(CannotWrite)" /SD IDCANCEL IDRETRY retry
     SetErrorLevel 2
-    Abort "$(StillRunning)"
+    Abort "$(CannotWrite)"
   retry:
   ${Loop}
   SetOverwrite on
@@ -209,7 +209,7 @@ Section Uninstall
   Delete "$INSTDIR\${PRODUCT}.exe"
   ${If} ${FileExists} "$INSTDIR\${PRODUCT}.exe"
     SetErrorLevel 2
-    Abort "$(StillRunning)"
+    Abort "$(CannotRemove)"
   ${EndIf}
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"
