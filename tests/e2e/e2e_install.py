@@ -113,12 +113,16 @@ class SetupUnderWine(unittest.TestCase):
         cls.session.close()
 
     def setUp(self):
-        # Each test starts from a Windows without Quorvane, whatever the last one left.
-        shutil.rmtree(self.unix(PROGRAM_FILES + r"\Vantorel"), ignore_errors=True)
-        self.session.run("reg", "delete", UNINSTALL_KEY, "/reg:32", "/f")
+        self.without_quorvane()
 
     def tearDown(self):
         self.session.restart_programs()
+        self.without_quorvane()
+
+    def without_quorvane(self):
+        """Every test starts, and leaves, a Windows without Quorvane, whatever a failure left."""
+        shutil.rmtree(self.unix(PROGRAM_FILES + r"\Vantorel"), ignore_errors=True)
+        self.session.run("reg", "delete", UNINSTALL_KEY, "/reg:32", "/f")
 
     # -- the prefix seen from here ----------------------------------------------------------
 
