@@ -47,3 +47,6 @@ quorvane_addresses(win_tests LOOPBACK)
 
 # Idle-cost baseline and its measurement (bench/ owns its own build rules).
 include(${CMAKE_SOURCE_DIR}/bench/windows.cmake OPTIONAL)
+
+# The application icon and the setup program.
+include(${CMAKE_SOURCE_DIR}/cmake/ship.cmake)

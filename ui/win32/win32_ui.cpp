@@ -132,6 +132,27 @@ HICON MakeChipIcon(int size, COLORREF body, COLORREF pins) {
   return icon;
 }
 
+// The program's own icon (resource 1) at SIZE pixels. comctl32's loader scales a larger image
+// down when no size fits, which looks better than USER32 scaling a smaller one up.
+HICON LoadAppIcon(HINSTANCE inst, int size) {
+  using ScaleDownFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
+  static const auto scaleDown = [] {
+    HMODULE comctl = LoadSystemLibrary(L"comctl32.dll");
+    return comctl ? reinterpret_cast<ScaleDownFn>(
+                        reinterpret_cast<void*>(GetProcAddress(comctl, "LoadIconWithScaleDown")))
+                  : nullptr;
+  }();
+  HICON icon = nullptr;
+  if (scaleDown && SUCCEEDED(scaleDown(inst, MAKEINTRESOURCEW(1), size, size, &icon))) return icon;
+  return static_cast<HICON>(LoadImageW(inst, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0));
+}
+
+int IconMetric(int metric, UINT dpi) {
+  using ForDpiFn = int(WINAPI*)(int, UINT);
+  static const auto forDpi = UserProc<ForDpiFn>("GetSystemMetricsForDpi");
+  return forDpi ? forDpi(metric, dpi) : MulDiv(GetSystemMetrics(metric), int(dpi), int(WindowDpi(nullptr)));
+}
+
 // Draws off screen first, so a repaint never flickers through white.
 void PaintBuffered(HWND hwnd, const VectorDrawing& drawing) {
   PAINTSTRUCT ps;
@@ -229,6 +250,7 @@ class Win32Application::FormWindow final : public ControlPeer, public TimerPeer,
   void ApplyDpi(UINT dpi);
   void TrayUpdate(TrayIcon& icon, DWORD message);
   void MakeTrayImages();
+  void MakeWindowIcons();
   void ShowTrayMenu(TrayIcon& icon);
 
   Win32Application& owner_;
@@ -245,6 +267,7 @@ class Win32Application::FormWindow final : public ControlPeer, public TimerPeer,
   HWND tooltip_ = nullptr;    // hints, made with the first control that has one
   HBRUSH white_ = CreateSolidBrush(kWhite);
   HICON trayImages_[2] = {nullptr, nullptr};
+  HICON windowIcons_[2] = {nullptr, nullptr};  // ICON_SMALL, ICON_BIG
   UINT taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
 };
 
@@ -260,8 +283,9 @@ void Win32Application::FormWindow::Realise() {
   wc.hInstance = inst;
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.hbrBackground = white_;
-  wc.hIcon = LoadIconW(inst, MAKEINTRESOURCEW(1));
-  wc.hIconSm = wc.hIcon;
+  // For the class at the system DPI; each window gets its own at its DPI (MakeWindowIcons).
+  wc.hIcon = LoadAppIcon(inst, GetSystemMetrics(SM_CXICON));
+  wc.hIconSm = LoadAppIcon(inst, GetSystemMetrics(SM_CXSMICON));
   wc.lpszClassName = form_.ClassName().c_str();
   RegisterClassExW(&wc);
   WNDCLASSEXW pc{sizeof pc};
@@ -339,6 +363,8 @@ void Win32Application::FormWindow::Destroy() {
   if (boldFont_) DeleteObject(boldFont_);
   if (tooltip_) DestroyWindow(tooltip_), tooltip_ = nullptr;
   for (HICON& i : trayImages_)
+    if (i) DestroyIcon(i), i = nullptr;
+  for (HICON& i : windowIcons_)
     if (i) DestroyIcon(i), i = nullptr;
   DeleteObject(white_);
 }
@@ -546,6 +572,7 @@ void Win32Application::FormWindow::ApplyDpi(UINT dpi) {
   for (Native& n : natives_) ApplyBounds(n);
   FitClientSize();
   MakeTrayImages();
+  MakeWindowIcons();
   for (TrayIcon* t : trays_)
     if (t->Visible()) TrayUpdate(*t, NIM_MODIFY);
 }
@@ -735,6 +762,15 @@ void Win32Application::FormWindow::Changed(Timer& timer) {
     SetTimer(hwnd_, id, timer.Interval(), nullptr);
   else
     KillTimer(hwnd_, id);
+}
+
+void Win32Application::FormWindow::MakeWindowIcons() {
+  for (WPARAM which : {ICON_SMALL, ICON_BIG}) {
+    HICON icon = LoadAppIcon(owner_.instance_, IconMetric(which == ICON_BIG ? SM_CXICON : SM_CXSMICON, dpi_));
+    SendMessageW(hwnd_, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
+    if (windowIcons_[which]) DestroyIcon(windowIcons_[which]);
+    windowIcons_[which] = icon;
+  }
 }
 
 void Win32Application::FormWindow::MakeTrayImages() {

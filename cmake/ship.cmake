@@ -1,0 +1,50 @@
+# What ships beside the exe's code: its icon, made from the chip glyph at build time, and the
+# setup program (NSIS). Included by windows.cmake once the exe targets exist.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+find_program(MAKENSIS makensis REQUIRED)  # Debian's nsis; scripts/setup installs it
+
+set(QUORVANE_ART ${CMAKE_BINARY_DIR}/art)
+add_custom_command(
+  OUTPUT ${QUORVANE_ART}/Quorvane.ico ${QUORVANE_ART}/wizard.bmp
+  COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/app/make_icon.py ${QUORVANE_ART}/Quorvane.ico
+          --wizard ${QUORVANE_ART}/wizard.bmp
+  DEPENDS ${CMAKE_SOURCE_DIR}/app/make_icon.py
+  COMMENT "Drawing the application icon"
+  VERBATIM)
+add_custom_target(quorvane_art DEPENDS ${QUORVANE_ART}/Quorvane.ico ${QUORVANE_ART}/wizard.bmp)
+set_property(SOURCE app/Quorvane.rc APPEND PROPERTY OBJECT_DEPENDS ${QUORVANE_ART}/Quorvane.ico)
+set_property(SOURCE app/Quorvane.rc APPEND PROPERTY INCLUDE_DIRECTORIES ${QUORVANE_ART})
+foreach(target Quorvane QuorvaneLoopback win_tests)
+  add_dependencies(${target} quorvane_art)
+endforeach()
+
+# QuorvaneSetup-<version>.exe from EXE_TARGET into DIR. The setup's own code is built for the
+# exe's architecture; where it installs (32-bit Program Files, 32-bit registry view) is not.
+set(QUORVANE_DISPLAY_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH})
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(QUORVANE_SETUP_TARGET amd64-unicode)
+else()
+  set(QUORVANE_SETUP_TARGET x86-unicode)
+endif()
+function(quorvane_setup exe_target dir)
+  set(out ${dir}/QuorvaneSetup-${QUORVANE_DISPLAY_VERSION}.exe)
+  add_custom_command(
+    OUTPUT ${out}
+    COMMAND ${MAKENSIS} -V2 -INPUTCHARSET UTF8 -DTARGET=${QUORVANE_SETUP_TARGET}
+            -DVERSION=${PROJECT_VERSION} -DDISPLAY_VERSION=${QUORVANE_DISPLAY_VERSION}
+            -DEXE=$<TARGET_FILE:${exe_target}> -DOUTFILE=${out}
+            -DICON=${QUORVANE_ART}/Quorvane.ico -DWIZARD=${QUORVANE_ART}/wizard.bmp
+            ${CMAKE_SOURCE_DIR}/installer/Quorvane.nsi
+    DEPENDS ${exe_target} ${CMAKE_SOURCE_DIR}/installer/Quorvane.nsi ${CMAKE_SOURCE_DIR}/installer/strings.nsh
+            ${QUORVANE_ART}/Quorvane.ico ${QUORVANE_ART}/wizard.bmp
+    COMMENT "Building ${out}"
+    VERBATIM)
+  add_custom_target(${exe_target}Setup ALL DEPENDS ${out})
+endfunction()
+
+# The shipped setup exists only where the exe is the shipped 32-bit one; every cross build makes
+# the test build's setup, which the end-to-end tests install.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  quorvane_setup(Quorvane ${CMAKE_BINARY_DIR})
+endif()
+quorvane_setup(QuorvaneLoopback ${CMAKE_BINARY_DIR}/loopback)

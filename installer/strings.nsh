@@ -1,0 +1,28 @@
+; The setup's own texts, in the program's eight languages.
+
+LangString DesktopShortcut ${LANG_ENGLISH} "Desktop shortcut"
+LangString DesktopShortcut ${LANG_KOREAN} "바탕 화면 바로 가기"
+LangString DesktopShortcut ${LANG_JAPANESE} "デスクトップのショートカット"
+LangString DesktopShortcut ${LANG_SIMPCHINESE} "桌面快捷方式"
+LangString DesktopShortcut ${LANG_RUSSIAN} "Ярлык на рабочем столе"
+LangString DesktopShortcut ${LANG_ITALIAN} "Collegamento sul desktop"
+LangString DesktopShortcut ${LANG_FRENCH} "Raccourci sur le bureau"
+LangString DesktopShortcut ${LANG_ARABIC} "اختصار على سطح المكتب"
+
+LangString CannotWrite ${LANG_ENGLISH} "Setup cannot write Quorvane.exe. If Quorvane is still running, quit it from its tray icon and try again."
+LangString CannotWrite ${LANG_KOREAN} "Quorvane.exe 파일을 쓸 수 없습니다. Quorvane이(가) 실행 중이면 트레이 아이콘에서 종료한 뒤 다시 시도하십시오."
+LangString CannotWrite ${LANG_JAPANESE} "Quorvane.exe を書き込めません。Quorvane が実行中の場合は、トレイ アイコンから終了してもう一度お試しください。"
+LangString CannotWrite ${LANG_SIMPCHINESE} "无法写入 Quorvane.exe。如果 Quorvane 仍在运行，请从托盘图标退出后重试。"
+LangString CannotWrite ${LANG_RUSSIAN} "Не удаётся записать Quorvane.exe. Если Quorvane ещё работает, закройте его через значок в области уведомлений и повторите попытку."
+LangString CannotWrite ${LANG_ITALIAN} "Impossibile scrivere Quorvane.exe. Se Quorvane è ancora in esecuzione, chiudilo dall'icona nell'area di notifica e riprova."
+LangString CannotWrite ${LANG_FRENCH} "Impossible d'écrire Quorvane.exe. Si Quorvane est encore en cours d'exécution, quittez-le depuis son icône de la zone de notification, puis réessayez."
+LangString CannotWrite ${LANG_ARABIC} "تعذّرت كتابة Quorvane.exe. إذا كان Quorvane لا يزال قيد التشغيل، فأغلقه من أيقونته في منطقة الإعلام ثم حاول مرة أخرى."
+
+LangString CannotRemove ${LANG_ENGLISH} "Quorvane.exe cannot be removed. If Quorvane is still running, quit it from its tray icon and try again."
+LangString CannotRemove ${LANG_KOREAN} "Quorvane.exe 파일을 제거할 수 없습니다. Quorvane이(가) 실행 중이면 트레이 아이콘에서 종료한 뒤 다시 시도하십시오."
+LangString CannotRemove ${LANG_JAPANESE} "Quorvane.exe を削除できません。Quorvane が実行中の場合は、トレイ アイコンから終了してもう一度お試しください。"
+LangString CannotRemove ${LANG_SIMPCHINESE} "无法删除 Quorvane.exe。如果 Quorvane 仍在运行，请从托盘图标退出后重试。"
+LangString CannotRemove ${LANG_RUSSIAN} "Не удаётся удалить Quorvane.exe. Если Quorvane ещё работает, закройте его через значок в области уведомлений и повторите попытку."
+LangString CannotRemove ${LANG_ITALIAN} "Impossibile rimuovere Quorvane.exe. Se Quorvane è ancora in esecuzione, chiudilo dall'icona nell'area di notifica e riprova."
+LangString CannotRemove ${LANG_FRENCH} "Impossible de supprimer Quorvane.exe. Si Quorvane est encore en cours d'exécution, quittez-le depuis son icône de la zone de notification, puis réessayez."
+LangString CannotRemove ${LANG_ARABIC} "تعذّرت إزالة Quorvane.exe. إذا كان Quorvane لا يزال قيد التشغيل، فأغلقه من أيقونته في منطقة الإعلام ثم حاول مرة أخرى."
