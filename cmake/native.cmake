@@ -29,5 +29,16 @@ if(QUORVANE_WIN_BUILD)
   set_tests_properties(win_tests e2e PROPERTIES ENVIRONMENT "${_wine_env}" TIMEOUT 900)
 endif()
 
+# The fuzz targets of a separate clang build, each for a bounded, seeded number of executions.
+set(QUORVANE_FUZZ_BUILD "" CACHE PATH "Build directory of the fuzz targets")
+set(QUORVANE_FUZZ_RUNS 60000 CACHE STRING "Executions of each fuzz target in the test run")
+if(QUORVANE_FUZZ_BUILD)
+  foreach(target ${QUORVANE_FUZZ_TARGETS})
+    add_test(NAME fuzz_${target}
+             COMMAND ${QUORVANE_FUZZ_BUILD}/fuzz_${target} -runs=${QUORVANE_FUZZ_RUNS} -seed=1
+                     ${QUORVANE_FUZZ_BUILD}/corpus/${target} ${CMAKE_SOURCE_DIR}/fuzz/corpus/${target})
+  endforeach()
+endif()
+
 # Native benchmarks (bench/ owns its own build rules).
 include(${CMAKE_SOURCE_DIR}/bench/native.cmake OPTIONAL)
