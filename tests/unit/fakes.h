@@ -1,6 +1,7 @@
 // Recording fakes of the world around the main window.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -123,7 +124,7 @@ class Services : public app::MainServices {
   app::NumberFormat numbers;
   bool fullScreen = false;
   int fullScreenQueries = 0;
-  int cleans = 0;
+  std::atomic<int> cleans{0};
   bool cleanThrows = false;
   std::vector<std::function<void()>> workers;  // started, not yet run
   std::vector<std::wstring> notifications;
@@ -140,8 +141,11 @@ class Services : public app::MainServices {
       if (cleanThrows) throw std::runtime_error("purge failed");
     };
   }
+  // Real threads instead of workers the test runs itself.
+  bool realWorkers = false;
   bool RunWorker(std::function<void()> work) override {
     if (workersFail) return false;
+    if (realWorkers) return ui::StartWorker(std::move(work));
     workers.push_back(std::move(work));
     return true;
   }

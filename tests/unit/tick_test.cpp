@@ -258,13 +258,13 @@ TEST_F(Tick, CleanRunShowsItsStateAndCompletes) {
   EXPECT_EQ(btn->Caption(), L"정리중 ...");
   EXPECT_FALSE(btn->Enabled());
   EXPECT_EQ(icon->ImageIndex(), 1);
-  EXPECT_EQ(h.services.cleans, 0) << "the purge runs on the worker";
+  EXPECT_EQ(h.services.cleans.load(), 0) << "the purge runs on the worker";
   h.form->Clean(false);
   EXPECT_EQ(h.services.workers.size(), 1u) << "one run at a time";
   h.services.cleanThrows = true;
   At(5);
   h.services.FinishWorker();
-  EXPECT_EQ(h.services.cleans, 1);
+  EXPECT_EQ(h.services.cleans.load(), 1);
   EXPECT_FALSE(h.form->IsRunning()) << "a failed purge still completes";
   EXPECT_EQ(btn->Caption(), L"정리하기");
   EXPECT_TRUE(btn->Enabled());
@@ -312,7 +312,7 @@ TEST(CleanRun, CompletionAfterTheWindowIsGoneDoesNothing) {
   auto work = h.services.workers.front();
   h.form.reset();
   work();  // must not touch the freed window
-  EXPECT_EQ(h.services.cleans, 1);
+  EXPECT_EQ(h.services.cleans.load(), 1);
 }
 
 }  // namespace
