@@ -7,6 +7,7 @@
 #include "app/instance.h"
 #include "app/main.h"
 #include "app/services_win32.h"
+#include "crash/crash_report.h"
 #include "theme/theme.h"
 #include "translate/translate.h"
 #include "ui/win32/win32_ui.h"
@@ -74,6 +75,7 @@ void RestrictDllSearch() {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   RestrictDllSearch();
+  Vel::Crash::InstallCrashReporter();
   // The button style family exists before any window does.
   Vel::Theme::RegisterButtonStyles();
   std::vector<std::wstring> args;

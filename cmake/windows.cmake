@@ -13,6 +13,7 @@ add_library(quorvane_win32 STATIC
   theme/theme_win32.cpp
   autostart/autostart_win32.cpp
   translate/translate_win32.cpp
+  crash/crash_report_win32.cpp
   app/services_win32.cpp app/fullscreen_win32.cpp)
 target_link_libraries(quorvane_win32 PUBLIC quorvane_core)
 
@@ -42,7 +43,7 @@ target_compile_options(gtest_win PRIVATE -w)
 file(GLOB WIN_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
 add_executable(win_tests ${WIN_TEST_SOURCES} app/Quorvane.rc)
 target_link_options(win_tests PRIVATE ${QUORVANE_STATIC_LINK})
-target_link_libraries(win_tests PRIVATE quorvane_win32 gtest_win user32 gdi32 shell32 ole32 oleaut32 advapi32)
+target_link_libraries(win_tests PRIVATE quorvane_win32 gtest_win user32 gdi32 shell32 ole32 oleaut32 advapi32 dbghelp)
 quorvane_addresses(win_tests LOOPBACK)
 
 # Idle-cost baseline and its measurement (bench/ owns its own build rules).

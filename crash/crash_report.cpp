@@ -1,0 +1,47 @@
+#include "crash/crash_report.h"
+
+#include <algorithm>
+#include <cwchar>
+
+namespace Vel::Crash {
+namespace {
+
+bool IsReport(const std::wstring& name) {
+  // Quorvane-YYYYMMDD-HHMMSS-PID.dmp, nothing else.
+  static constexpr wchar_t kPrefix[] = L"Quorvane-", kSuffix[] = L".dmp";
+  const std::size_t prefix = std::wcslen(kPrefix), suffix = std::wcslen(kSuffix);
+  if (name.size() < prefix + 8 + 1 + 6 + 1 + 1 + suffix) return false;
+  if (name.compare(0, prefix, kPrefix) != 0 || name.compare(name.size() - suffix, suffix, kSuffix) != 0) return false;
+  for (std::size_t i = prefix; i < name.size() - suffix; ++i) {
+    const std::size_t at = i - prefix;
+    const bool dash = at == 8 || at == 15;
+    if (dash ? name[i] != L'-' : !(name[i] >= L'0' && name[i] <= L'9')) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::wstring ReportName(const TCrashTime& t, unsigned long ProcessId) {
+  wchar_t buf[64];
+  std::swprintf(buf, 64, L"Quorvane-%04d%02d%02d-%02d%02d%02d-%lu.dmp", t.Year, t.Month, t.Day, t.Hour, t.Minute,
+                t.Second, ProcessId);
+  return buf;
+}
+
+std::vector<std::wstring> ReportsToRemove(std::vector<std::wstring> Names, std::size_t Keep) {
+  Names.erase(std::remove_if(Names.begin(), Names.end(), [](const std::wstring& n) { return !IsReport(n); }),
+              Names.end());
+  // By time, then by process: the oldest first.
+  std::sort(Names.begin(), Names.end(), [](const std::wstring& a, const std::wstring& b) {
+    const std::size_t stamp = std::wcslen(L"Quorvane-YYYYMMDD-HHMMSS");
+    const int byTime = a.compare(0, stamp, b, 0, stamp);
+    if (byTime != 0) return byTime < 0;
+    return a.size() != b.size() ? a.size() < b.size() : a < b;
+  });
+  if (Names.size() <= Keep) return {};
+  Names.resize(Names.size() - Keep);
+  return Names;
+}
+
+}  // namespace Vel::Crash
