@@ -14,6 +14,7 @@ import http.server
 import os
 import socket
 import threading
+import time
 import urllib.parse
 
 ANSWER = (b'{"update":"https://update.invalid/Quorvane.exe","notify":"https://update.invalid/notice",'
@@ -112,13 +113,18 @@ class _UpdateHandler(http.server.BaseHTTPRequestHandler):
             self.server.requests.append({"method": self.command, "path": parts.path, "query": parts.query,
                                          "headers": list(self.headers.items())})
             body = self.server.answer if parts.path == UPDATE_PATH else b"unknown"
+            delay = self.server.delay
             self.server.changed.notify_all()
-        self.send_response(200 if parts.path == UPDATE_PATH else 404)
-        self.send_header("Content-Type", "application/json")
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
-        if self.command != "HEAD":
-            self.wfile.write(body)
+        time.sleep(delay)  # a slow service: the request stays in progress meanwhile
+        try:
+            self.send_response(200 if parts.path == UPDATE_PATH else 404)
+            self.send_header("Content-Type", "application/json")
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            if self.command != "HEAD":
+                self.wfile.write(body)
+        except OSError:
+            pass  # the program went away meanwhile, as some tests mean it to
 
     do_GET = do_POST = do_HEAD = _serve
 
@@ -134,14 +140,16 @@ class UpdateService:
         self.server.changed = threading.Condition(self.server.lock)
         self.server.requests = []
         self.server.answer = b"{}"
+        self.server.delay = 0.0
         self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
         self.thread.start()
         return self
 
-    def reset(self, answer=b"{}"):
+    def reset(self, answer=b"{}", delay=0.0):
         with self.server.lock:
             self.server.requests = []
             self.server.answer = answer
+            self.server.delay = delay
 
     def requests(self):
         with self.server.lock:
