@@ -84,6 +84,8 @@ class WindowSession(ProgramTest):
         settings = self.show_page("BtnConfig")
         self.session.screenshot(ARTEFACTS / f"{shot_prefix}-settings.png")
         self.assertEqual(home["form"]["client"][2:], scaled([0, 0, 500, 450], factor)[2:])
+        # Every named window is one of the described components, and every component is there.
+        self.assertEqual(sorted(home["by_name"]), sorted(name for name, *_ in LAYOUT))
         for name, (cls, rect) in layout_table().items():
             with self.subTest(control=name):
                 shown = home if name in home["by_name"] else settings
