@@ -1,32 +1,64 @@
 """End-to-end tests of the window's composition at two DPI settings and of its life in the tray."""
-import re
 import time
 import unittest
 
 from program_test import ARTEFACTS, EXE, ProgramTest
-from winenv import SOURCE
 
 CMD_OPEN = 101  # the tray menu's open item
 WM_CLOSE = 0x10
 
-ENTRY = re.compile(r'LayoutEntry\{L"(\w+)", K::(\w+), (?:L"(\w+)"|nullptr), \{(\d+), (\d+), (\d+), (\d+)\}')
+PANEL, LABEL, BUTTON = "QuorvanePanel", "Static", "Button"
+LIST, FIELD, PROGRESS = "ComboBox", "Edit", "msctls_progress32"
+
+# The window as its description lays it out: name, window class, parent, and left, top, width
+# and height in pixels at 96 DPI, relative to the parent's client area (None: the control's own
+# size, which the description leaves open). Written here, not read from the program, so that a
+# wrong number in the program's layout fails.
+LAYOUT = [
+    ("PnlHead", PANEL, None, 0, 2, 500, 50),  # below the two-pixel accent line
+    ("PnlLogo", PANEL, "PnlHead", 380, 0, 120, 50),
+    ("SVGIconImage1", PANEL, "PnlLogo", 0, 0, 112, 50),
+    ("BtnHead", PANEL, "PnlHead", 10, 10, 360, 30),
+    ("BtnHome", BUTTON, "BtnHead", 10, 0, 70, 30),
+    ("BtnConfig", BUTTON, "BtnHead", 80, 0, 70, 30),
+    ("BtnDonate", BUTTON, "BtnHead", 150, 0, 70, 30),
+    ("PnlMain", PANEL, None, 0, 52, 500, 398),
+    ("Card1", PANEL, "PnlMain", 0, 0, 500, 398),
+    ("Card2", PANEL, "PnlMain", 0, 0, 500, 398),
+    ("LblTitle", LABEL, "Card1", 8, 40, 484, 81),
+    ("ProgressBar", PROGRESS, "Card1", 56, 192, 393, 25),
+    ("LblPhys", LABEL, "Card1", 56, 223, 70, 13),
+    ("LblPhysStatus", LABEL, "Card1", 132, 223, 317, 13),
+    ("LblVirtual", LABEL, "Card1", 56, 242, 70, 13),
+    ("LblVirtualStatus", LABEL, "Card1", 134, 242, 120, 13),
+    ("LblWorking", LABEL, "Card1", 263, 242, 70, 13),
+    ("LblWorkingStatus", LABEL, "Card1", 341, 242, 108, 13),
+    ("BtnClean", BUTTON, "Card1", 168, 298, 164, 68),
+    ("Indicator", PANEL, "Card1", 233, 316, None, None),
+    ("GroupBox1", PANEL, "Card2", 15, 14, 474, 155),
+    ("ChkUsagePhys", BUTTON, "GroupBox1", 17, 32, 328, 17),
+    ("EditUsagePhys", LIST, "GroupBox1", 372, 31, 81, 21),
+    ("ChkUsagePage", BUTTON, "GroupBox1", 17, 62, 328, 17),
+    ("EditUsagePage", LIST, "GroupBox1", 372, 62, 81, 21),
+    ("ChkUsageWork", BUTTON, "GroupBox1", 17, 92, 328, 17),
+    ("EditUsageWork", LIST, "GroupBox1", 372, 89, 81, 21),
+    ("ChkMinute", BUTTON, "GroupBox1", 17, 122, 328, 17),
+    ("EditMinute", LIST, "GroupBox1", 372, 116, 81, 21),
+    ("GroupBox3", PANEL, "Card2", 15, 192, 474, 73),
+    ("ChkAutoStart", BUTTON, "GroupBox3", 17, 32, 208, 17),
+    ("ChkCleanOnTray", BUTTON, "GroupBox3", 245, 32, 208, 17),
+    ("EditInfo", FIELD, "Card2", 15, 368, 170, 21),
+]
 
 
 def layout_table():
-    """The layout as the program's own table states it, as absolute rectangles in the client area."""
-    entries = {}
-    for m in ENTRY.finditer((SOURCE / "app" / "layout.cpp").read_text(encoding="utf-8")):
-        name, kind, parent = m.group(1), m.group(2), m.group(3)
-        entries[name] = (kind, parent, [int(v) for v in m.groups()[3:]])
+    """The layout above as absolute rectangles in the client area: {name: (class, rect)}."""
+    rows = {row[0]: row for row in LAYOUT}
     table = {}
-    for name, (kind, parent, rect) in entries.items():
-        x, y = rect[0], rect[1]
-        p = parent
-        while p:
-            x += entries[p][2][0]
-            y += entries[p][2][1]
-            p = entries[p][1]
-        table[name] = (kind, [x, y, rect[2], rect[3]])
+    for name, cls, parent, x, y, w, h in LAYOUT:
+        while parent:
+            x, y, parent = x + rows[parent][3], y + rows[parent][4], rows[parent][2]
+        table[name] = (cls, [x, y, w, h])
     return table
 
 
@@ -52,20 +84,28 @@ class WindowSession(ProgramTest):
         settings = self.show_page("BtnConfig")
         self.session.screenshot(ARTEFACTS / f"{shot_prefix}-settings.png")
         self.assertEqual(home["form"]["client"][2:], scaled([0, 0, 500, 450], factor)[2:])
-        table = layout_table()
-        self.assertGreater(len(table), 30)
-        for name, (kind, rect) in table.items():
+        # Every named window is one of the described components, and every component is there.
+        self.assertEqual(sorted(home["by_name"]), sorted(name for name, *_ in LAYOUT))
+        for name, (cls, rect) in layout_table().items():
             with self.subTest(control=name):
                 shown = home if name in home["by_name"] else settings
                 self.assertIn(name, shown["by_name"])
-                self.assertEqual(shown["by_name"][name]["rect"], scaled(rect, factor))
-        # The anchors of the window's structure, independent of the table.
+                self.assertEqual(shown["by_name"][name]["class"], cls)
+                if rect[2] is None:
+                    self.assertEqual(shown["by_name"][name]["rect"][:2], scaled(rect[:2] + [0, 0], factor)[:2])
+                else:
+                    self.assertEqual(shown["by_name"][name]["rect"], scaled(rect, factor))
+        # The structure's anchors once more, as absolute positions.
         c = home["by_name"]
         self.assertEqual(c["PnlHead"]["rect"], scaled([0, 2, 500, 50], factor))
         self.assertEqual(c["PnlMain"]["rect"], scaled([0, 52, 500, 398], factor))
         self.assertEqual(c["BtnClean"]["rect"], scaled([168, 52 + 298, 164, 68], factor))
         self.assertEqual(settings["by_name"]["EditInfo"]["rect"], scaled([15, 52 + 368, 170, 21], factor))
         self.assertFalse(c["Indicator"]["visible"])
+        # The indicator, at a size of its own, sits over the middle of the clean button.
+        il, it, iw, ih = c["Indicator"]["rect"]
+        bl, bt, bw, bh = c["BtnClean"]["rect"]
+        self.assertTrue(il <= bl + bw // 2 <= il + iw and it <= bt + bh // 2 <= it + ih, c["Indicator"]["rect"])
         for name in ("GroupBox1", "ChkUsagePhys", "EditMinute", "ChkCleanOnTray", "EditInfo"):
             self.assertTrue(settings["by_name"][name]["visible"], name)
             self.assertFalse(home["by_name"][name]["visible"], name)

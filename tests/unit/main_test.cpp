@@ -12,6 +12,8 @@ namespace {
 
 using Harness = fakes::MainHarness;
 
+constexpr unsigned kWmUser = 0x0400;  // WM_USER: a second copy's instance command
+
 std::vector<std::wstring> Without(std::vector<std::wstring> log, const std::wstring& prefix) {
   std::erase_if(log, [&](const std::wstring& e) { return e.starts_with(prefix); });
   return log;
@@ -118,13 +120,13 @@ TEST(WindowMessages, SessionEndHelpAndInstanceCommands) {
     h.Create();
     EXPECT_EQ(h.Send(0x53, 0), 0);  // WM_HELP
     EXPECT_FALSE(h.closed);
-    for (std::uintptr_t w : {0u, 3u, 99u}) h.Send(app::kWmUser, w);
+    for (std::uintptr_t w : {0u, 3u, 99u}) h.Send(kWmUser, w);
     EXPECT_FALSE(h.closed);
     h.services.log.clear();
-    h.Send(app::kWmUser, 1);
+    h.Send(kWmUser, 1);
     EXPECT_EQ(h.services.log, std::vector<std::wstring>{L"show"});
     h.services.log.clear();
-    h.Send(app::kWmUser, 2);
+    h.Send(kWmUser, 2);
     EXPECT_EQ(h.services.log,
               (std::vector<std::wstring>{L"com-init", L"task QuorvaneTaskMachine off 0", L"com-uninit"}));
     EXPECT_TRUE(h.closed);
@@ -133,7 +135,7 @@ TEST(WindowMessages, SessionEndHelpAndInstanceCommands) {
     Harness h;
     h.Create();
     h.services.comOk = false;
-    h.Send(app::kWmUser, 2);  // no COM: the task stays, the program quits all the same
+    h.Send(kWmUser, 2);  // no COM: the task stays, the program quits all the same
     EXPECT_FALSE(h.services.Logged(L"task QuorvaneTaskMachine off 0"));
     EXPECT_TRUE(h.closed);
   }
@@ -142,7 +144,7 @@ TEST(WindowMessages, SessionEndHelpAndInstanceCommands) {
 TEST(WindowMessages, InstanceCommandsIgnoredBeforeTheTrayIconExists) {
   for (std::uintptr_t w : {1u, 2u}) {
     Harness h;  // not created yet: TrayIcon unset
-    h.Send(app::kWmUser, w);
+    h.Send(kWmUser, w);
     EXPECT_FALSE(h.closed);
     EXPECT_TRUE(h.services.log.empty());
   }

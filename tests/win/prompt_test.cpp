@@ -108,11 +108,17 @@ struct PromptSeen {
   bool found = false, topmost = false, owned = false, smallIcon = false;
 };
 
+struct PromptSearch {
+  bool visibleOnly;
+  HWND found = nullptr;
+};
+
 BOOL CALLBACK FindPrompt(HWND h, LPARAM lp) {
+  auto* s = reinterpret_cast<PromptSearch*>(lp);
   wchar_t name[16];
   GetClassNameW(h, name, 16);
-  if (lstrcmpW(name, L"#32770") == 0 && IsWindowVisible(h)) {
-    *reinterpret_cast<HWND*>(lp) = h;
+  if (lstrcmpW(name, L"#32770") == 0 && (!s->visibleOnly || IsWindowVisible(h))) {
+    s->found = h;
     return FALSE;
   }
   return TRUE;
@@ -123,9 +129,17 @@ PromptSeen ShowAndLook(ui::Application& app, const std::wstring& flag) {
   PromptSeen seen;
   const DWORD uiThread = GetCurrentThreadId();
   std::thread watcher([&] {
-    HWND dlg = nullptr;
-    for (int i = 0; i < 200 && !dlg; ++i, Sleep(25)) EnumThreadWindows(uiThread, FindPrompt, reinterpret_cast<LPARAM>(&dlg));
-    if (!dlg) return;
+    PromptSearch shown{true};
+    for (int i = 0; i < 2400 && !shown.found; ++i, Sleep(25))
+      EnumThreadWindows(uiThread, FindPrompt, reinterpret_cast<LPARAM>(&shown));
+    HWND dlg = shown.found;
+    if (!dlg) {
+      // Never shown: close whatever prompt there is, so that the test fails instead of hanging.
+      PromptSearch any{false};
+      EnumThreadWindows(uiThread, FindPrompt, reinterpret_cast<LPARAM>(&any));
+      if (any.found) PostMessageW(any.found, WM_COMMAND, IDNO, 0);
+      return;
+    }
     seen.found = true;
     seen.topmost = (GetWindowLongW(dlg, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
     seen.owned = GetWindow(dlg, GW_OWNER) != nullptr;

@@ -1,3 +1,4 @@
+// Smooth-edged painting: the toolkit's vector drawings (the logo) and the styled buttons' faces.
 #include "ui/win32/vector_paint.h"
 
 #include <algorithm>

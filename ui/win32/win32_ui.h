@@ -1,5 +1,5 @@
 // Win32 peers of the toolkit's model: the application's hidden window, the form and its
-// controls, timers, the tray icon, and the message loop.
+// controls, timers, the tray icon, and the message loop. The form's peer is in form_window.h.
 #pragma once
 
 #include <windows.h>

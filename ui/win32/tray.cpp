@@ -1,0 +1,115 @@
+// The form's tray icon: its image and hint in the notification area, its balloon, its pop-up
+// menu, and its return after the shell restarts.
+#include "ui/win32/form_window.h"
+
+#include <shellapi.h>
+
+#include "ui/win32/chip_icon.h"
+
+namespace ui::win32 {
+
+namespace {
+constexpr UINT kTrayIconId = 1;
+}  // namespace
+
+void Win32Application::FormWindow::MakeTrayImages() {
+  for (HICON& i : trayImages_)
+    if (i) DestroyIcon(i), i = nullptr;
+  // The taskbar draws at the system DPI, whichever monitor the window is on.
+  const int size = GetSystemMetrics(SM_CXSMICON);
+  trayImages_[0] = MakeChipIcon(size, RGB(0x43, 0xA0, 0x47), RGB(0xFF, 0x98, 0x00));
+  trayImages_[1] = MakeChipIcon(size, RGB(0x84, 0x84, 0x84), RGB(0xB9, 0xB9, 0xB9));
+}
+
+void Win32Application::FormWindow::ShowBalloon(TrayIcon& icon, const std::wstring& title, const std::wstring& text) {
+  if (!icon.Visible()) return;
+  NOTIFYICONDATAW nid{};
+  nid.cbSize = sizeof nid;
+  nid.hWnd = hwnd_;
+  nid.uID = kTrayIconId;
+  nid.uFlags = NIF_INFO;
+  nid.dwInfoFlags = NIIF_INFO;
+  lstrcpynW(nid.szInfoTitle, title.c_str(), int(std::size(nid.szInfoTitle)));
+  lstrcpynW(nid.szInfo, text.c_str(), int(std::size(nid.szInfo)));
+  Shell_NotifyIconW(NIM_MODIFY, &nid);
+}
+
+void Win32Application::FormWindow::TrayUpdate(TrayIcon& icon, DWORD message) {
+  NOTIFYICONDATAW nid{};
+  nid.cbSize = sizeof nid;
+  nid.hWnd = hwnd_;
+  nid.uID = kTrayIconId;
+  if (message != NIM_DELETE) {
+    nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    nid.uCallbackMessage = kTrayMessage;
+    if (!trayImages_[0]) MakeTrayImages();
+    const int index = icon.ImageIndex();
+    nid.hIcon = index >= 0 && index < 2 ? trayImages_[index] : nullptr;
+    lstrcpynW(nid.szTip, icon.Hint().c_str(), int(std::size(nid.szTip)));
+  }
+  if (!Shell_NotifyIconW(message, &nid) && message == NIM_MODIFY) Shell_NotifyIconW(NIM_ADD, &nid);
+}
+
+void Win32Application::FormWindow::Changed(TrayIcon& icon) {
+  if (icon.Visible() && !icon.Destroying()) {
+    TrayUpdate(icon, NIM_MODIFY);  // adds it when it is not there yet
+  } else {
+    TrayUpdate(icon, NIM_DELETE);
+  }
+}
+
+void Win32Application::FormWindow::ShowTrayMenu(TrayIcon& icon) {
+  if (!icon.Popup) return;
+  HMENU menu = CreatePopupMenu();
+  for (MenuItem* item : icon.Popup->Items()) {
+    if (item->IsSeparator())
+      AppendMenuW(menu, MF_SEPARATOR, UINT_PTR(item->Command()), nullptr);
+    else
+      AppendMenuW(menu, MF_STRING, UINT_PTR(item->Command()), item->Caption.c_str());
+  }
+  POINT pt;
+  GetCursorPos(&pt);
+  // The menu closes on a click elsewhere only while our window is in front.
+  SetForegroundWindow(hwnd_);
+  TrackPopupMenu(menu, TPM_RIGHTBUTTON, pt.x, pt.y, 0, hwnd_, nullptr);
+  PostMessageW(hwnd_, WM_NULL, 0, 0);
+  DestroyMenu(menu);
+}
+
+bool Win32Application::FormWindow::HandleTray(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == taskbarCreated_ && msg != 0) {
+    // The shell restarted: our icons went with the old taskbar.
+    for (TrayIcon* t : trays_)
+      if (t->Visible()) TrayUpdate(*t, NIM_ADD);
+    return true;
+  }
+  switch (msg) {
+    case WM_COMMAND:
+      if (lParam == 0 && HIWORD(wParam) == 0) {
+        for (TrayIcon* t : trays_)
+          if (t->Popup)
+            if (MenuItem* item = t->Popup->FindCommand(LOWORD(wParam))) {
+              item->Click();
+              return true;
+            }
+      }
+      return false;
+    case kTrayMessage:
+      if (!trays_.empty()) {
+        TrayIcon& icon = *trays_.front();
+        switch (LOWORD(lParam)) {
+          case WM_LBUTTONUP:
+            icon.Click();
+            break;
+          case WM_RBUTTONUP:
+            ShowTrayMenu(icon);
+            break;
+        }
+      }
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace ui::win32
