@@ -70,7 +70,9 @@ class Handle {
   HINTERNET h_;
 };
 
-// WinHTTP waits forever for name resolution by default; a check should end some time.
+// Connecting, sending and receiving end some time. Name resolution keeps the system's own
+// limits: a limit of ours makes some WinHTTP implementations resolve on an extra thread per
+// request, which an offline start would pay at every attempt.
 constexpr int kTimeoutMs = 30000;
 
 class WinHttpApi final : public HttpApi {
@@ -93,7 +95,7 @@ class WinHttpApi final : public HttpApi {
     Handle session(f.Open(UserAgent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                           WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session) return HttpResult::Failed;
-    f.SetTimeouts(session.get(), kTimeoutMs, kTimeoutMs, kTimeoutMs, kTimeoutMs);
+    f.SetTimeouts(session.get(), 0, kTimeoutMs, kTimeoutMs, kTimeoutMs);
     Handle connection(f.Connect(session.get(), host.c_str(), parts.nPort, 0));
     if (!connection) return HttpResult::Failed;
     Handle request(f.OpenRequest(connection.get(), L"GET", path.c_str(), nullptr, WINHTTP_NO_REFERER,
