@@ -1,5 +1,7 @@
 #include "autostart/autostart.h"
 
+#include "ui/decimal_text.h"
+
 namespace Vel::AutoStart::UAC {
 
 std::wstring SecondsToDuration(int Seconds) {
@@ -8,8 +10,14 @@ std::wstring SecondsToDuration(int Seconds) {
   const int minutes = Seconds / 60;
   const int rest = Seconds % 60;
   std::wstring text = L"PT";
-  if (minutes > 0) text += std::to_wstring(minutes) + L'M';
-  if (rest > 0) text += std::to_wstring(rest) + L'S';
+  if (minutes > 0) {
+    ui::AppendDecimal(text, minutes);
+    text += L'M';
+  }
+  if (rest > 0) {
+    ui::AppendDecimal(text, rest);
+    text += L'S';
+  }
   return text;
 }
 

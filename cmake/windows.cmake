@@ -2,7 +2,10 @@
 enable_language(RC)
 add_compile_definitions(UNICODE _UNICODE WINVER=0x0A00 _WIN32_WINNT=0x0A00 NOMINMAX WIN32_LEAN_AND_MEAN)
 # A bare Windows has none of the compiler's runtime DLLs: link them in.
-set(QUORVANE_STATIC_LINK -static -static-libgcc -static-libstdc++ $<$<CONFIG:MinSizeRel,Release>:-s>)
+set(QUORVANE_STATIC_LINK -static -static-libgcc -static-libstdc++ $<$<CONFIG:MinSizeRel,Release>:-s>
+    -Wl,--gc-sections)
+# Every function and table in a section of its own, so the linker keeps only what is reached.
+add_compile_options(-ffunction-sections -fdata-sections)
 
 add_library(quorvane_win32 STATIC
   memory/memory_win32.cpp memory/purge_win32.cpp
@@ -24,7 +27,7 @@ set_source_files_properties(app/Quorvane.rc PROPERTIES OBJECT_DEPENDS
 # The shipped exe, and the test build: the same program with the tests' loopback addresses,
 # as build/win/loopback/Quorvane.exe.
 foreach(target Quorvane QuorvaneLoopback)
-  add_executable(${target} WIN32 app/entry_win32.cpp app/Quorvane.rc)
+  add_executable(${target} WIN32 app/entry_win32.cpp app/lean_runtime_win32.cpp app/Quorvane.rc)
   target_link_options(${target} PRIVATE -municode ${QUORVANE_STATIC_LINK} -Wl,--nxcompat -Wl,--dynamicbase)
   # Only DLLs that Windows always takes from System32; everything else is loaded at run time.
   target_link_libraries(${target} PRIVATE quorvane_win32 user32 gdi32 shell32 ole32 oleaut32 advapi32)

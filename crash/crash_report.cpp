@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "ui/decimal_text.h"
+
 namespace Vel::Crash {
 namespace {
 
@@ -23,10 +25,14 @@ bool IsReport(const std::wstring& name) {
 }  // namespace
 
 std::wstring ReportName(const TCrashTime& t, unsigned long ProcessId) {
-  wchar_t buf[64];
-  std::swprintf(buf, 64, L"Quorvane-%04d%02d%02d-%02d%02d%02d-%lu.dmp", t.Year, t.Month, t.Day, t.Hour, t.Minute,
-                t.Second, ProcessId);
-  return buf;
+  std::wstring name = L"Quorvane-";
+  ui::AppendDecimal(name, t.Year, 4);
+  for (int part : {t.Month, t.Day}) ui::AppendDecimal(name, part, 2);
+  name += L'-';
+  for (int part : {t.Hour, t.Minute, t.Second}) ui::AppendDecimal(name, part, 2);
+  name += L'-';
+  ui::AppendDecimal(name, ProcessId);
+  return name + L".dmp";
 }
 
 std::vector<std::wstring> ReportsToRemove(std::vector<std::wstring> Names, std::size_t Keep) {

@@ -80,9 +80,12 @@ void OnInvalidParameter(const wchar_t*, const wchar_t*, const wchar_t*, unsigned
 }  // namespace
 
 std::wstring ReportFolder() {
+  // Defined here: the SDK's copy lives in a library object that holds every known GUID (35 KiB).
+  static constexpr KNOWNFOLDERID kLocalAppData = {
+      0xf1b32785, 0x6fba, 0x4fcf, {0x9d, 0x55, 0x7b, 0x8e, 0x7f, 0x15, 0x70, 0x91}};
   PWSTR base = nullptr;
   std::wstring folder;
-  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &base)) && base)
+  if (SUCCEEDED(SHGetKnownFolderPath(kLocalAppData, 0, nullptr, &base)) && base)
     folder = std::wstring(base) + L"\\" + kFolder;
   CoTaskMemFree(base);
   return folder;
@@ -99,3 +102,4 @@ void InstallCrashReporter() {
 }
 
 }  // namespace Vel::Crash
+

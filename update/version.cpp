@@ -2,6 +2,8 @@
 
 #include <cwctype>
 
+#include "ui/decimal_text.h"
+
 namespace Vel::Update {
 
 std::wstring FormatVersion(const std::wstring& Format, const std::optional<VersionNumbers>& numbers) {
@@ -11,7 +13,7 @@ std::wstring FormatVersion(const std::wstring& Format, const std::optional<Versi
   for (std::size_t i = 0; i < Format.size(); ++i) {
     if (Format[i] == L'%' && i + 1 < Format.size()) {
       if (Format[i + 1] == L'd') {
-        if (next < numbers->size()) out += std::to_wstring((*numbers)[next++]);
+        if (next < numbers->size()) ui::AppendDecimal(out, (*numbers)[next++]);
         ++i;
         continue;
       }

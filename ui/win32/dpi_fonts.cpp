@@ -4,6 +4,8 @@
 
 #include <shellapi.h>
 
+#include "ui/decimal_text.h"
+
 namespace ui::win32 {
 
 namespace {
@@ -109,7 +111,7 @@ void Win32Application::FormWindow::MakeFonts() {
 
 HFONT Win32Application::FormWindow::FontFor(Control& c) {
   if (!c.OwnFontName().empty()) {
-    const std::wstring key = c.OwnFontName() + L"/" + std::to_wstring(c.OwnFontHeight());
+    const std::wstring key = c.OwnFontName() + L"/" + ui::DecimalText(c.OwnFontHeight());
     auto it = ownFonts_.find(key);
     if (it == ownFonts_.end())
       it = ownFonts_.emplace(key, CreateFontW(-Scale(c.OwnFontHeight()), 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0,
