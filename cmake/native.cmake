@@ -54,5 +54,13 @@ if(QUORVANE_FUZZ_BUILD)
   endforeach()
 endif()
 
+# The costs that are the same in every run: the shipped exe's size, and the heap allocations of a
+# status tick (through the optimised native build of the tick benchmark).
+set(QUORVANE_BENCH_BUILD "" CACHE PATH "Optimised native build holding tick_bench")
+if(QUORVANE_WIN_BUILD AND QUORVANE_BENCH_BUILD)
+  add_test(NAME fixed_costs COMMAND python3 ${CMAKE_SOURCE_DIR}/bench/check_fixed_costs.py
+           --exe ${QUORVANE_WIN_BUILD}/Quorvane.exe --tick ${QUORVANE_BENCH_BUILD}/tick_bench)
+endif()
+
 # Native benchmarks (bench/ owns its own build rules).
 include(${CMAKE_SOURCE_DIR}/bench/native.cmake OPTIONAL)
