@@ -6,7 +6,12 @@ the desktop to itself and the shared side (wineserver, the desktop process, the 
 charged to the program that ran. Figures are taken from the Linux process of each Windows
 program, never from the `wine` launcher. Printed as a table with ratios Quorvane / baseline.
 
-    python3 bench/idle.py [--seconds 60] [--starts 7] [--settle 5]
+    python3 bench/idle.py [--seconds 60] [--starts 7] [--settle 5] [--windows 6] [--check]
+
+A minute of idle holds some 35 ms of CPU, three or four 10 ms clock ticks: one tick more or less
+moves a ratio by a third. So the CPU figure is each thread's own nanosecond clock (schedstat),
+taken in several windows of the phase; the median window, scaled to the phase, is what the ratio
+and --check use, so one stray repaint or timer in one window does not decide it.
 """
 import argparse
 import os
@@ -23,6 +28,18 @@ PREFIX = WIN_BUILD / "wineprefix-bench"  # never the tests' prefix: a bench may 
 WAITER = WIN_BUILD / "qwaitvisible.exe"
 CLK_TCK = os.sysconf("SC_CLK_TCK")
 PAGE = os.sysconf("SC_PAGE_SIZE")
+# What users get: the 32-bit exe, whichever build runs under Wine here.
+SHIPPED_EXE = WIN_BUILD.parent / "win" / "Quorvane.exe"
+
+# Quorvane / baseline ratios a run must stay within for --check (and the shipped exe's size).
+TARGETS = {
+    "cpu first minute": 1.2,   # --settle under 60: the update attempts fall into the phase
+    "cpu steady": 1.15,        # --settle 60 or more: after them
+    "resident": 1.25,
+    "private": 1.4,
+    "start": 1.15,
+}
+EXE_TARGET_KIB = 256
 
 
 class Program:
@@ -180,7 +197,7 @@ def shared_cpu(pids):
     return {k: sum(cpu_ticks(p) for p in v) for k, v in pids.items()}
 
 
-def idle_phase(session, prog, seconds, settle):
+def idle_phase(session, prog, seconds, settle, windows):
     p, pid, start = launch_timed(session, prog)
     prog.starts.append(start)
     time.sleep(settle)  # let start-up work (the update check, the tray) finish; not measured
@@ -190,10 +207,15 @@ def idle_phase(session, prog, seconds, settle):
     # Threads are sampled through the phase, so one that ends (the update check's worker) keeps
     # its last reading instead of dropping out of the nanosecond figure.
     n1 = dict(n0)
-    while time.monotonic() < t0 + seconds:
+    samples = [(0.0, 0)]  # (seconds into the phase, on-CPU ns since its start)
+
+    def sample():
         n1.update(cpu_threads_ns(pid))
-        time.sleep(min(0.5, max(0.0, t0 + seconds - time.monotonic())))
-    n1.update(cpu_threads_ns(pid))
+        samples.append((time.monotonic() - t0, sum(v - n0.get(t, 0) for t, v in n1.items())))
+
+    while time.monotonic() < t0 + seconds:
+        time.sleep(min(0.25, max(0.0, t0 + seconds - time.monotonic())))
+        sample()
     c1, s1 = cpu_ticks(pid), shared_cpu(shared)
     elapsed = time.monotonic() - t0
     mem = memory(pid)
@@ -203,12 +225,27 @@ def idle_phase(session, prog, seconds, settle):
         "elapsed": elapsed,
         "cpu": c1 - c0,
         # A thread's last half second before it ended is the only part this can miss.
-        "cpu_ns": sum(v - n0.get(t, 0) for t, v in n1.items()) / 1e9,
+        "cpu_ns": samples[-1][1] / 1e9,
+        "cpu_windows": window_cpu(samples, seconds, windows),
         "shared": {k: s1[k] - s0[k] for k in s0},
         **mem,
     }
     session.screenshot(WIN_BUILD / f"bench-{prog.label}.png")
     stop(session, p, pid, prog)
+
+
+def window_cpu(samples, seconds, windows):
+    """On-CPU seconds in each of WINDOWS equal parts of the phase, from the samples."""
+    def at(t):
+        return next((ns for s, ns in samples if s >= t), samples[-1][1])
+    bounds = [seconds * i / windows for i in range(windows + 1)]
+    return [(at(b) - at(a)) / 1e9 for a, b in zip(bounds, bounds[1:])]
+
+
+def median_cpu(prog):
+    """The median window's CPU, scaled to the whole phase."""
+    w = prog.idle["cpu_windows"]
+    return statistics.median(w) * len(w)
 
 
 # --- report --------------------------------------------------------------------------------
@@ -226,12 +263,16 @@ def report(seconds, starts):
     mib = 1048576
     rows = [
         ("exe size (KiB)", b.exe.stat().st_size / 1024, q.exe.stat().st_size / 1024, "{:.1f}"),
+        ("  shipped 32-bit exe (KiB)", None, SHIPPED_EXE.stat().st_size / 1024 if SHIPPED_EXE.exists() else None,
+         "{:.1f}"),
         (f"start to visible window, median of {starts} (ms)", statistics.median(b.starts) * 1000,
          statistics.median(q.starts) * 1000, "{:.0f}"),
         ("  fastest start (ms)", min(b.starts) * 1000, min(q.starts) * 1000, "{:.0f}"),
         (f"CPU in {seconds:g} s idle, utime+stime (ms)", b.idle["cpu"] * 1000, q.idle["cpu"] * 1000, "{:.0f}"),
         ("  same, per thread on-CPU clock (ms)", b.idle["cpu_ns"] and b.idle["cpu_ns"] * 1000,
          q.idle["cpu_ns"] and q.idle["cpu_ns"] * 1000, "{:.1f}"),
+        (f"  median of {len(b.idle['cpu_windows'])} windows, scaled to the phase (ms)",
+         median_cpu(b) * 1000, median_cpu(q) * 1000, "{:.1f}"),
         ("  per hour idle (s)", b.idle["cpu"] / b.idle["elapsed"] * 3600,
          q.idle["cpu"] / q.idle["elapsed"] * 3600, "{:.2f}"),
         ("peak resident, VmHWM (MiB)", b.idle["hwm"] / mib, q.idle["hwm"] / mib, "{:.1f}"),
@@ -252,11 +293,38 @@ def report(seconds, starts):
         print(f"{name:<{width}}  {cell(fmt, bv):>10}  {cell(fmt, qv):>10}  {ratio(qv, bv):>10}")
     print(f"\nCPU clock ticks are {1000 // CLK_TCK} ms; idle phases ran "
           f"{b.idle['elapsed']:.1f} s and {q.idle['elapsed']:.1f} s, each program alone on the desktop.")
+    print("CPU windows (ms): baseline " + " ".join(f"{w * 1000:.1f}" for w in b.idle["cpu_windows"])
+          + "; Quorvane " + " ".join(f"{w * 1000:.1f}" for w in q.idle["cpu_windows"]))
     print("Ratios (Quorvane / baseline): "
-          f"idle CPU {ratio(q.idle['cpu'], b.idle['cpu'])}, "
+          f"idle CPU {ratio(median_cpu(q), median_cpu(b))}, "
           f"peak resident {ratio(q.idle['hwm'], b.idle['hwm'])}, "
           f"start to visible {ratio(statistics.median(q.starts), statistics.median(b.starts))}, "
           f"exe size {ratio(q.exe.stat().st_size, b.exe.stat().st_size)}")
+
+
+def check(settle):
+    """Each ratio against its target; returns the names of those over it."""
+    b, q = PROGRAMS
+    cpu = "cpu first minute" if settle < 60 else "cpu steady"
+    figures = {
+        cpu: median_cpu(q) / median_cpu(b),
+        "resident": q.idle["rss"] / b.idle["rss"],
+        "private": q.idle["private"] / b.idle["private"],
+        "start": statistics.median(q.starts) / statistics.median(b.starts),
+    }
+    over = []
+    print()
+    for name, value in figures.items():
+        ok = value <= TARGETS[name]
+        print(f"{'ok  ' if ok else 'OVER'} {name}: {value:.2f} (target {TARGETS[name]})")
+        if not ok:
+            over.append(name)
+    kib = SHIPPED_EXE.stat().st_size / 1024
+    ok = kib <= EXE_TARGET_KIB
+    print(f"{'ok  ' if ok else 'OVER'} shipped exe: {kib:.1f} KiB (target {EXE_TARGET_KIB} KiB)")
+    if not ok:
+        over.append("exe size")
+    return over
 
 
 def main():
@@ -264,6 +332,8 @@ def main():
     ap.add_argument("--seconds", type=float, default=60, help="length of each idle phase (default 60)")
     ap.add_argument("--starts", type=int, default=7, help="timed starts of each program (default 7)")
     ap.add_argument("--settle", type=float, default=5, help="seconds after start before idle is measured")
+    ap.add_argument("--windows", type=int, default=6, help="windows of each idle phase for the median (default 6)")
+    ap.add_argument("--check", action="store_true", help="exit 1 when a ratio is over its target")
     args = ap.parse_args()
     # A terminated run must still end the Wine processes and the X server it started.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit("terminated"))
@@ -291,9 +361,11 @@ def main():
         # Each idle phase begins with one more timed start.
         for prog in PROGRAMS:
             print(f"{prog.label}: {args.seconds:g} s idle ...", file=sys.stderr, flush=True)
-            idle_phase(session, prog, args.seconds, args.settle)
+            idle_phase(session, prog, args.seconds, args.settle, max(1, args.windows))
 
     report(args.seconds, args.starts)
+    if args.check:
+        return 1 if check(args.settle) else 0
     return 0
 
 
