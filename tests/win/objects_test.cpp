@@ -129,6 +129,7 @@ void ClickButton(HWND button) {
 struct Dismisser {
   static inline int menus = 0, boxes = 0;
   UINT_PTR timer = SetTimer(nullptr, 0, 20, &Tick);
+  Dismisser() { menus = boxes = 0; }
   ~Dismisser() { KillTimer(nullptr, timer); }
 
   static BOOL CALLBACK Look(HWND h, LPARAM lp) {

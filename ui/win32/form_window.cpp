@@ -158,8 +158,10 @@ void Win32Application::FormWindow::Attach(Component& c) {
 }
 
 void Win32Application::FormWindow::Destroy() {
-  ReleaseClass();
-  if (!hwnd_) return;
+  if (!hwnd_) {
+    ReleaseClass();  // registered, though its window never came
+    return;
+  }
   form_.OnComponentCreated = nullptr;
   for (TrayIcon* t : trays_) {
     TrayUpdate(*t, NIM_DELETE);
