@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "ui/win32/object_count.h"
 #include "ui/win32/win32_ui.h"
 #include "update/prompt.h"
 #include "update/prompt_win32.h"
@@ -13,6 +14,8 @@
 
 namespace Vel::Update {
 namespace {
+
+namespace counted = ui::win32::counted;
 
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kSeparatorGrey = RGB(204, 204, 204);
@@ -29,9 +32,9 @@ UINT DpiOf(HWND hwnd) {
   static const auto forWindow = UserProc<Fn>("GetDpiForWindow");
   if (forWindow)
     if (UINT dpi = forWindow(hwnd)) return dpi;
-  HDC dc = GetDC(nullptr);
+  HDC dc = counted::GetDC(nullptr);
   const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-  ReleaseDC(nullptr, dc);
+  counted::ReleaseDC(nullptr, dc);
   return dpi > 0 ? UINT(dpi) : 96u;
 }
 
@@ -45,7 +48,7 @@ HFONT MessageFont(UINT dpi, bool underline) {
     ncm.lfMessageFont.lfHeight = MulDiv(ncm.lfMessageFont.lfHeight, int(dpi), int(DpiOf(nullptr)));
   }
   ncm.lfMessageFont.lfUnderline = underline;
-  return CreateFontIndirectW(&ncm.lfMessageFont);
+  return counted::CreateFontIndirectW(&ncm.lfMessageFont);
 }
 
 SIZE TextSize(HDC dc, const std::wstring& text, UINT format, int maxWidth) {
@@ -64,24 +67,24 @@ struct Prompt {
   HICON appIcon = nullptr;
 
   HFONT font = nullptr, linkFont = nullptr;
-  HBRUSH white = CreateSolidBrush(kWhite), grey = CreateSolidBrush(kSeparatorGrey);
-  HICON warning = nullptr;
+  HBRUSH white = counted::CreateSolidBrush(kWhite), grey = counted::CreateSolidBrush(kSeparatorGrey);
+  HICON warning = nullptr;  // shared: the system's, never destroyed by us
   HWND check = nullptr, link = nullptr, separator = nullptr, tooltip = nullptr;
   bool held = false;
 
   ~Prompt() {
     for (HGDIOBJ o : {HGDIOBJ(font), HGDIOBJ(linkFont), HGDIOBJ(white), HGDIOBJ(grey)})
-      if (o) DeleteObject(o);
-    if (warning) DestroyIcon(warning);
+      if (o) counted::DeleteObject(o);
   }
 
   HWND Child(HWND dlg, const wchar_t* cls, const wchar_t* name, const std::wstring& text, DWORD style,
              const ui::Rect& r, int id, HFONT f) {
-    HWND h = CreateWindowExW(0, cls, text.c_str(), WS_CHILD | WS_VISIBLE | style, r.Left, r.Top, r.Width, r.Height,
-                             dlg, reinterpret_cast<HMENU>(INT_PTR(id)), GetModuleHandleW(nullptr), nullptr);
+    HWND h = counted::CreateWindowExW(0, cls, text.c_str(), WS_CHILD | WS_VISIBLE | style, r.Left, r.Top, r.Width,
+                                      r.Height, dlg, reinterpret_cast<HMENU>(INT_PTR(id)), GetModuleHandleW(nullptr),
+                                      nullptr);
     if (!h) return nullptr;
     // Named like the main window's controls, for outside tools.
-    SetPropW(h, ui::win32::kNameProp, reinterpret_cast<HANDLE>(UINT_PTR(GlobalAddAtomW(name))));
+    SetPropW(h, ui::win32::kNameProp, reinterpret_cast<HANDLE>(UINT_PTR(counted::GlobalAddAtomW(name))));
     SendMessageW(h, WM_SETFONT, WPARAM(f ? f : font), FALSE);
     return h;
   }
@@ -95,18 +98,18 @@ struct Prompt {
     const std::wstring message = UpdateText(0, language), yes = UpdateText(2, language), no = UpdateText(3, language);
     TPromptMetrics m;
     m.Dpi = int(dpi);
-    HDC dc = GetDC(dlg);
+    HDC dc = counted::GetDC(dlg);
     HGDIOBJ old = SelectObject(dc, font);
     const SIZE text = TextSize(dc, message, DT_WORDBREAK | DT_EXPANDTABS, GetSystemMetrics(SM_CXSCREEN) / 2);
     m.TextWidth = text.cx;
     m.TextHeight = text.cy;
     m.CaptionWidth = std::max(TextSize(dc, yes, DT_SINGLELINE, 0).cx, TextSize(dc, no, DT_SINGLELINE, 0).cx);
     SelectObject(dc, old);
-    ReleaseDC(dlg, dc);
+    counted::ReleaseDC(dlg, dc);
     const TPromptLayout l = PromptLayout(m);
 
-    warning = static_cast<HICON>(LoadImageW(nullptr, MAKEINTRESOURCEW(32515) /* OIC_WARNING */, IMAGE_ICON,
-                                            l.Icon.Width, l.Icon.Height, LR_SHARED));
+    warning = static_cast<HICON>(counted::LoadImageW(nullptr, MAKEINTRESOURCEW(32515) /* OIC_WARNING */,
+                                                     IMAGE_ICON, l.Icon.Width, l.Icon.Height, LR_SHARED));
     if (!warning) warning = LoadIconW(nullptr, IDI_WARNING);
     if (HWND icon = Child(dlg, L"STATIC", L"Image", L"", SS_ICON | SS_REALSIZECONTROL, l.Icon, -1, nullptr))
       SendMessageW(icon, STM_SETICON, WPARAM(warning), 0);
@@ -133,11 +136,11 @@ struct Prompt {
         check = Child(dlg, L"BUTTON", L"CheckBox", info.Text, WS_TABSTOP | BS_AUTOCHECKBOX, item, -1, nullptr);
       } else if (strip == StripKind::Note) {
         linkFont = MessageFont(dpi, true);
-        HDC ldc = GetDC(dlg);
+        HDC ldc = counted::GetDC(dlg);
         HGDIOBJ lold = SelectObject(ldc, linkFont);
         const SIZE size = TextSize(ldc, info.Text, DT_SINGLELINE, 0);
         SelectObject(ldc, lold);
-        ReleaseDC(dlg, ldc);
+        counted::ReleaseDC(dlg, ldc);
         link = Child(dlg, L"STATIC", L"Label", info.Text, SS_LEFT | SS_NOPREFIX | SS_NOTIFY,
                      {item.Left, item.Top, size.cx, std::max<int>(size.cy, item.Height)}, -1, linkFont);
         AddHint(dlg, link, info.Url);
@@ -161,9 +164,9 @@ struct Prompt {
   }
 
   void AddHint(HWND dlg, HWND tool, const std::wstring& hint) {
-    tooltip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
-                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, dlg, nullptr,
-                              GetModuleHandleW(nullptr), nullptr);
+    tooltip = counted::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                       WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                                       CW_USEDEFAULT, CW_USEDEFAULT, dlg, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!tooltip) return;
     TTTOOLINFOW ti{};
     ti.cbSize = sizeof ti;
@@ -224,7 +227,8 @@ struct Prompt {
         return TRUE;
       case WM_DESTROY:
         for (HWND child = GetWindow(dlg, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-          if (ATOM a = ATOM(reinterpret_cast<UINT_PTR>(RemovePropW(child, ui::win32::kNameProp)))) GlobalDeleteAtom(a);
+          if (ATOM a = ATOM(reinterpret_cast<UINT_PTR>(RemovePropW(child, ui::win32::kNameProp))))
+            counted::GlobalDeleteAtom(a);
         if (tooltip) DestroyWindow(tooltip), tooltip = nullptr;
         return FALSE;
       default:
@@ -234,7 +238,10 @@ struct Prompt {
 
   static INT_PTR CALLBACK Proc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
     try {
-      if (msg == WM_INITDIALOG) SetWindowLongPtrW(dlg, DWLP_USER, lParam);
+      if (msg == WM_INITDIALOG) {
+        SetWindowLongPtrW(dlg, DWLP_USER, lParam);
+        counted::AdoptWindow(dlg);
+      }
       auto* self = reinterpret_cast<Prompt*>(GetWindowLongPtrW(dlg, DWLP_USER));
       return self ? self->Handle(dlg, msg, wParam, lParam) : FALSE;
     } catch (...) {
@@ -261,9 +268,9 @@ class Win32Prompt final : public UpdatePrompt {
     Prompt prompt{Answer.Info, language_, caption_, UpdateOffset(), false, IsStayOnTop(Answer.Info.Flag)};
     prompt.ownWindow = prompt.stayOnTop && !app_.ShowMainForm;
     // The application's icon, the exe's first; the system's own where the exe has none.
-    prompt.appIcon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                                                   LR_SHARED));
+    prompt.appIcon = static_cast<HICON>(counted::LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1),
+                                                            IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                            GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     if (!prompt.appIcon) prompt.appIcon = LoadIconW(nullptr, IDI_APPLICATION);
     ui::Form* main = app_.MainForm();
     HWND owner = main ? reinterpret_cast<HWND>(main->Handle()) : nullptr;

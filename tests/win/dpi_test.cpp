@@ -23,8 +23,9 @@ LONG FontHeight(HWND h) {
 }
 
 TEST(Win32Dpi, MovingToAnotherDpiRescalesEverything) {
-  ui::win32::Win32Application application(GetModuleHandleW(nullptr));
+  // The model outlives its windows, which the application takes down when it goes.
   ui::Form form(nullptr, L"FrmDpi", L"TQuorvaneDpiTest");
+  ui::win32::Win32Application application(GetModuleHandleW(nullptr));
   form.SetBounds({0, 0, 500, 450});
   auto& panel = form.Create<ui::Panel>(L"PnlMain", &form);
   panel.SetBounds({0, 52, 500, 398});
@@ -69,7 +70,6 @@ TEST(Win32Dpi, MovingToAnotherDpiRescalesEverything) {
     EXPECT_EQ(c.bottom - c.top, s.listHeight);
     EXPECT_EQ(FontHeight(lbl), -MulDiv(11, int(s.dpi), 96));
   }
-  DestroyWindow(hwnd);
 }
 
 }  // namespace

@@ -61,8 +61,9 @@ std::wstring TextOf(HWND h) {
 }
 
 TEST(Win32NoticeBar, ASecondNoticeOnlyRefreshesTheBar) {
-  ui::win32::Win32Application application(GetModuleHandleW(nullptr));
+  // The model outlives its windows, which the application takes down when it goes.
   ui::Form form(nullptr, L"FrmBar", L"TQuorvaneBarTest");
+  ui::win32::Win32Application application(GetModuleHandleW(nullptr));
   form.SetBounds({0, 0, 500, 450});
   auto& button = form.Create<ui::Label>(L"LblPhys", &form);
   button.SetBounds({10, 420, 100, 20});
@@ -101,7 +102,6 @@ TEST(Win32NoticeBar, ASecondNoticeOnlyRefreshesTheBar) {
   RECT client;
   GetClientRect(hwnd, &client);
   EXPECT_EQ(client.bottom, 675 + 28);
-  DestroyWindow(hwnd);
 }
 
 struct PromptSeen {
@@ -156,8 +156,8 @@ PromptSeen ShowAndLook(ui::Application& app, const std::wstring& flag) {
 }
 
 TEST(Win32UpdatePrompt, StaysOnTopAsAWindowOfItsOwnOnlyWhenStartedInTheTray) {
-  ui::win32::Win32Application application(GetModuleHandleW(nullptr));
   ui::Form form(nullptr, L"FrmPrompt", L"TQuorvanePromptTest");
+  ui::win32::Win32Application application(GetModuleHandleW(nullptr));
   form.SetBounds({0, 0, 200, 100});
   application.CreateForm(form);
   application.App().SetMainForm(&form);
@@ -180,7 +180,6 @@ TEST(Win32UpdatePrompt, StaysOnTopAsAWindowOfItsOwnOnlyWhenStartedInTheTray) {
     EXPECT_EQ(seen.owned, c.owned);
     EXPECT_EQ(seen.smallIcon, c.smallIcon);
   }
-  DestroyWindow(reinterpret_cast<HWND>(form.Handle()));
 }
 
 }  // namespace

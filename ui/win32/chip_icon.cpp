@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "ui/win32/object_count.h"
+
 namespace ui::win32 {
 
 HICON MakeChipIcon(int size, COLORREF body, COLORREF pins) {
@@ -21,9 +23,9 @@ HICON MakeChipIcon(int size, COLORREF body, COLORREF pins) {
   bi.bV5BlueMask = 0x000000FF;
   bi.bV5AlphaMask = 0xFF000000;
   void* bits = nullptr;
-  HDC dc = GetDC(nullptr);
-  HBITMAP color = CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS, &bits, nullptr, 0);
-  ReleaseDC(nullptr, dc);
+  HDC dc = counted::GetDC(nullptr);
+  HBITMAP color = counted::CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS, &bits, nullptr, 0);
+  counted::ReleaseDC(nullptr, dc);
   if (!color) return nullptr;
   auto* px = static_cast<std::uint32_t*>(bits);
   auto argb = [](COLORREF c) {
@@ -44,11 +46,11 @@ HICON MakeChipIcon(int size, COLORREF body, COLORREF pins) {
   fill(2, 4, 14, 12, argb(body));
   // The alpha channel decides; the mask must still be defined, so all zero.
   const std::vector<std::uint8_t> zeros(std::size_t((size + 15) / 16 * 2 * size), 0);
-  HBITMAP mask = CreateBitmap(size, size, 1, 1, zeros.data());
+  HBITMAP mask = counted::CreateBitmap(size, size, 1, 1, zeros.data());
   ICONINFO ii{TRUE, 0, 0, mask, color};
-  HICON icon = CreateIconIndirect(&ii);
-  DeleteObject(mask);
-  DeleteObject(color);
+  HICON icon = counted::CreateIconIndirect(&ii);
+  counted::DeleteObject(mask);
+  counted::DeleteObject(color);
   return icon;
 }
 

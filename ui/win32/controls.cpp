@@ -12,7 +12,8 @@ HWND Win32Application::FormWindow::CreateNative(Control& c, HWND parent, HWND& f
   HINSTANCE inst = owner_.instance_;
   const DWORD child = WS_CHILD | WS_CLIPSIBLINGS | (c.Visible() ? WS_VISIBLE : 0u);
   auto make = [&](DWORD exStyle, const wchar_t* cls, DWORD style, const std::wstring& text) {
-    return CreateWindowExW(exStyle, cls, text.c_str(), child | style, 0, 0, 0, 0, parent, nullptr, inst, nullptr);
+    return counted::CreateWindowExW(exStyle, cls, text.c_str(), child | style, 0, 0, 0, 0, parent, nullptr, inst,
+                                    nullptr);
   };
   switch (c.Kind()) {
     case ControlKind::Panel:
@@ -24,8 +25,9 @@ HWND Win32Application::FormWindow::CreateNative(Control& c, HWND parent, HWND& f
       return make(WS_EX_CONTROLPARENT, kPanelClass, WS_CLIPCHILDREN, L"");
     case ControlKind::GroupBox: {
       HWND box = make(WS_EX_CONTROLPARENT, kPanelClass, 0, L"");
-      frame = CreateWindowExW(0, L"BUTTON", c.Caption().c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | BS_GROUPBOX, 0, 0, 0, 0,
-                              box, nullptr, inst, nullptr);
+      frame = counted::CreateWindowExW(0, L"BUTTON", c.Caption().c_str(),
+                                       WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | BS_GROUPBOX, 0, 0, 0, 0, box, nullptr,
+                                       inst, nullptr);
       return box;
     }
     case ControlKind::ToolButton:
@@ -72,7 +74,7 @@ HWND Win32Application::FormWindow::RealiseControl(Control& c, HWND parentHwnd) {
   HWND h = CreateNative(c, parentHwnd, frame);
   if (!h) return nullptr;
   if (!c.Name().empty())
-    SetPropW(h, kNameProp, reinterpret_cast<HANDLE>(UINT_PTR(GlobalAddAtomW(c.Name().c_str()))));
+    SetPropW(h, kNameProp, reinterpret_cast<HANDLE>(UINT_PTR(counted::GlobalAddAtomW(c.Name().c_str()))));
   natives_.push_back({&c, h, frame});
   c.AttachPeer(this);
   // The model may have changed before its window existed; bring the window up to date.

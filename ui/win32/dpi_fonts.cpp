@@ -21,9 +21,9 @@ UINT WindowDpi(HWND hwnd) {
   if (getDpi && hwnd) {
     if (UINT dpi = getDpi(hwnd)) return dpi;
   }
-  HDC dc = GetDC(nullptr);
+  HDC dc = counted::GetDC(nullptr);
   const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-  ReleaseDC(nullptr, dc);
+  counted::ReleaseDC(nullptr, dc);
   return dpi > 0 ? UINT(dpi) : 96u;
 }
 
@@ -90,32 +90,35 @@ void Win32Application::FormWindow::FitClientSize() {
 }
 
 void Win32Application::FormWindow::MakeFonts() {
-  for (auto& [name, font] : ownFonts_) DeleteObject(font);
+  for (auto& [name, font] : ownFonts_) counted::DeleteObject(font);
   ownFonts_.clear();
-  if (designFont_) DeleteObject(designFont_);
-  if (desktopFont_) DeleteObject(desktopFont_);
-  designFont_ = CreateFontW(-Scale(11), 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, DEFAULT_QUALITY, 0, L"Tahoma");
+  if (designFont_) counted::DeleteObject(designFont_);
+  if (desktopFont_) counted::DeleteObject(desktopFont_);
+  designFont_ = counted::CreateFontW(-Scale(11), 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, DEFAULT_QUALITY,
+                                     0, L"Tahoma");
   LOGFONTW lf{};
   static const auto forDpi = UserProc<SystemParametersInfoForDpiFn>("SystemParametersInfoForDpi");
   if (!(forDpi && forDpi(SPI_GETICONTITLELOGFONT, sizeof lf, &lf, 0, dpi_))) {
     SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof lf, &lf, 0);
     lf.lfHeight = MulDiv(lf.lfHeight, int(dpi_), int(WindowDpi(nullptr)));
   }
-  desktopFont_ = CreateFontIndirectW(&lf);
-  if (boldFont_) DeleteObject(boldFont_);
+  desktopFont_ = counted::CreateFontIndirectW(&lf);
+  if (boldFont_) counted::DeleteObject(boldFont_);
   LOGFONTW base{};
   GetObjectW(form_.UsesDesktopFont() ? desktopFont_ : designFont_, sizeof base, &base);
   base.lfWeight = FW_BOLD;
-  boldFont_ = CreateFontIndirectW(&base);
+  boldFont_ = counted::CreateFontIndirectW(&base);
 }
 
 HFONT Win32Application::FormWindow::FontFor(Control& c) {
   if (!c.OwnFontName().empty()) {
     const std::wstring key = c.OwnFontName() + L"/" + ui::DecimalText(c.OwnFontHeight());
     auto it = ownFonts_.find(key);
-    if (it == ownFonts_.end())
-      it = ownFonts_.emplace(key, CreateFontW(-Scale(c.OwnFontHeight()), 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0,
-                                              0, ANTIALIASED_QUALITY, 0, c.OwnFontName().c_str())).first;
+    if (it == ownFonts_.end()) {
+      HFONT f = counted::CreateFontW(-Scale(c.OwnFontHeight()), 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0,
+                                     ANTIALIASED_QUALITY, 0, c.OwnFontName().c_str());
+      it = ownFonts_.emplace(key, f).first;
+    }
     return it->second;
   }
   if (c.FontBold()) return boldFont_;

@@ -37,8 +37,9 @@ HICON LoadAppIcon(HINSTANCE inst, int size) {
                   : nullptr;
   }();
   HICON icon = nullptr;
-  if (scaleDown && SUCCEEDED(scaleDown(inst, MAKEINTRESOURCEW(1), size, size, &icon))) return icon;
-  return static_cast<HICON>(LoadImageW(inst, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0));
+  if (scaleDown && SUCCEEDED(scaleDown(inst, MAKEINTRESOURCEW(1), size, size, &icon)))
+    return counted::Made(ObjectKind::Icon, icon);
+  return static_cast<HICON>(counted::LoadImageW(inst, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0));
 }
 
 int IconMetric(int metric, UINT dpi) {
@@ -53,7 +54,7 @@ void Win32Application::FormWindow::MakeWindowIcons() {
   for (WPARAM which : {ICON_SMALL, ICON_BIG}) {
     HICON icon = LoadAppIcon(owner_.instance_, IconMetric(which == ICON_BIG ? SM_CXICON : SM_CXSMICON, dpi_));
     SendMessageW(hwnd_, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
-    if (windowIcons_[which]) DestroyIcon(windowIcons_[which]);
+    if (windowIcons_[which]) counted::DestroyIcon(windowIcons_[which]);
     windowIcons_[which] = icon;
   }
 }
@@ -96,7 +97,14 @@ void Win32Application::FormWindow::Realise() {
   wc.hIcon = LoadAppIcon(inst, GetSystemMetrics(SM_CXICON));
   wc.hIconSm = LoadAppIcon(inst, GetSystemMetrics(SM_CXSMICON));
   wc.lpszClassName = form_.ClassName().c_str();
-  RegisterClassExW(&wc);
+  if (RegisterClassExW(&wc)) {
+    classIcons_[0] = wc.hIcon;
+    classIcons_[1] = wc.hIconSm;
+  } else {
+    // Registered already, with icons of its own.
+    counted::DestroyIcon(wc.hIcon);
+    counted::DestroyIcon(wc.hIconSm);
+  }
   WNDCLASSEXW pc{sizeof pc};
   pc.lpfnWndProc = PanelProc;
   pc.hInstance = inst;
@@ -105,8 +113,9 @@ void Win32Application::FormWindow::Realise() {
   pc.lpszClassName = kPanelClass;
   RegisterClassExW(&pc);
 
-  hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, form_.ClassName().c_str(), form_.Caption().c_str(), FormStyle(),
-                          CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, nullptr, nullptr, inst, nullptr);
+  hwnd_ = counted::CreateWindowExW(WS_EX_CONTROLPARENT, form_.ClassName().c_str(), form_.Caption().c_str(),
+                                   FormStyle(), CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, nullptr, nullptr, inst,
+                                   nullptr);
   if (!hwnd_) return;
   SetPropW(hwnd_, kFormProp, this);
   // We run elevated, and the shell is not: without this, its "TaskbarCreated" never reaches
@@ -149,7 +158,10 @@ void Win32Application::FormWindow::Attach(Component& c) {
 }
 
 void Win32Application::FormWindow::Destroy() {
-  if (!hwnd_) return;
+  if (!hwnd_) {
+    ReleaseClass();  // registered, though its window never came
+    return;
+  }
   form_.OnComponentCreated = nullptr;
   for (TrayIcon* t : trays_) {
     TrayUpdate(*t, NIM_DELETE);
@@ -158,24 +170,34 @@ void Win32Application::FormWindow::Destroy() {
   for (Timer* t : timers_) t->AttachPeer(nullptr);
   for (Native& n : natives_) {
     n.model->AttachPeer(nullptr);
-    if (ATOM a = ATOM(reinterpret_cast<UINT_PTR>(RemovePropW(n.hwnd, kNameProp)))) GlobalDeleteAtom(a);
+    if (ATOM a = ATOM(reinterpret_cast<UINT_PTR>(RemovePropW(n.hwnd, kNameProp)))) counted::GlobalDeleteAtom(a);
   }
   form_.AttachPeer(nullptr);
   RemovePropW(hwnd_, kFormProp);
+  // The tooltip is owned by the form, so it would go with it; first, while its handle is still ours.
+  if (tooltip_) DestroyWindow(tooltip_), tooltip_ = nullptr;
   DestroyWindow(hwnd_);
   hwnd_ = nullptr;
   natives_.clear();
-  for (auto& [name, font] : ownFonts_) DeleteObject(font);
+  // The windows that drew with these are gone.
+  for (auto& [name, font] : ownFonts_) counted::DeleteObject(font);
   ownFonts_.clear();
-  if (designFont_) DeleteObject(designFont_);
-  if (desktopFont_) DeleteObject(desktopFont_);
-  if (boldFont_) DeleteObject(boldFont_);
-  if (tooltip_) DestroyWindow(tooltip_), tooltip_ = nullptr;
+  for (HFONT* f : {&designFont_, &desktopFont_, &boldFont_})
+    if (*f) counted::DeleteObject(*f), *f = nullptr;
   for (HICON& i : trayImages_)
-    if (i) DestroyIcon(i), i = nullptr;
+    if (i) counted::DestroyIcon(i), i = nullptr;
   for (HICON& i : windowIcons_)
-    if (i) DestroyIcon(i), i = nullptr;
-  DeleteObject(white_);
+    if (i) counted::DestroyIcon(i), i = nullptr;
+  ReleaseClass();
+}
+
+// The form's class goes with its last window, and its icons with it. Still in use by another
+// form of the same class, it keeps them.
+void Win32Application::FormWindow::ReleaseClass() {
+  if (!classIcons_[0] && !classIcons_[1]) return;
+  if (hwnd_ || !UnregisterClassW(form_.ClassName().c_str(), owner_.instance_)) return;
+  for (HICON& i : classIcons_)
+    if (i) counted::DestroyIcon(i), i = nullptr;
 }
 
 void Win32Application::FormWindow::Changed(Timer& timer) {

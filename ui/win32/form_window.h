@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/win32/object_count.h"
 #include "ui/win32/win32_ui.h"
 
 namespace ui::win32 {
@@ -77,6 +78,7 @@ class Win32Application::FormWindow final : public ControlPeer, public TimerPeer,
   void RealiseLate(Control& c);
   HWND CreateNative(Control& c, HWND parentHwnd, HWND& frame);
   void Attach(Component& c);
+  void ReleaseClass();
   Native* Find(Control& c);
   Native* FindHwnd(HWND hwnd);
   DWORD FormStyle() const {
@@ -133,9 +135,11 @@ class Win32Application::FormWindow final : public ControlPeer, public TimerPeer,
   HFONT desktopFont_ = nullptr;
   HFONT boldFont_ = nullptr;  // the form's font, bold
   HWND tooltip_ = nullptr;    // hints, made with the first control that has one
-  HBRUSH white_ = CreateSolidBrush(kWhite);
+  // The stock brush: the window classes keep it, and it must outlive every form that used it.
+  HBRUSH white_ = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   HICON trayImages_[2] = {nullptr, nullptr};
   HICON windowIcons_[2] = {nullptr, nullptr};  // ICON_SMALL, ICON_BIG
+  HICON classIcons_[2] = {nullptr, nullptr};   // the form class's, while this form registered it
   UINT taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
 };
 

@@ -16,8 +16,8 @@ void PaintBuffered(HWND hwnd, const VectorDrawing& drawing) {
   HDC dc = BeginPaint(hwnd, &ps);
   RECT rc;
   GetClientRect(hwnd, &rc);
-  HDC mem = CreateCompatibleDC(dc);
-  HBITMAP bmp = CreateCompatibleBitmap(dc, rc.right, rc.bottom);
+  HDC mem = counted::CreateCompatibleDC(dc);
+  HBITMAP bmp = counted::CreateCompatibleBitmap(dc, rc.right, rc.bottom);
   if (mem && bmp) {
     HGDIOBJ old = SelectObject(mem, bmp);
     FillRect(mem, &rc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
@@ -25,8 +25,8 @@ void PaintBuffered(HWND hwnd, const VectorDrawing& drawing) {
     BitBlt(dc, 0, 0, rc.right, rc.bottom, mem, 0, 0, SRCCOPY);
     SelectObject(mem, old);
   }
-  if (bmp) DeleteObject(bmp);
-  if (mem) DeleteDC(mem);
+  if (bmp) counted::DeleteObject(bmp);
+  if (mem) counted::DeleteDC(mem);
   EndPaint(hwnd, &ps);
 }
 
@@ -74,12 +74,12 @@ LRESULT CALLBACK Win32Application::FormWindow::PanelProc(HWND hwnd, UINT msg, WP
 void Win32Application::FormWindow::PaintShape(HWND hwnd, HDC dc, const Shape& shape) {
   RECT rc;
   GetClientRect(hwnd, &rc);
-  HBRUSH fill = CreateSolidBrush(ToColorRef(shape.BrushColor()));
-  HBRUSH pen = CreateSolidBrush(ToColorRef(shape.PenColor()));
+  HBRUSH fill = counted::CreateSolidBrush(ToColorRef(shape.BrushColor()));
+  HBRUSH pen = counted::CreateSolidBrush(ToColorRef(shape.PenColor()));
   FillRect(dc, &rc, fill);
   FrameRect(dc, &rc, pen);
-  DeleteObject(fill);
-  DeleteObject(pen);
+  counted::DeleteObject(fill);
+  counted::DeleteObject(pen);
 }
 
 LRESULT CALLBACK Win32Application::FormWindow::EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -162,9 +162,9 @@ LRESULT CALLBACK Win32Application::FormWindow::StatusBarProc(HWND hwnd, UINT msg
 
 void Win32Application::FormWindow::SetHint(Native& n, const std::wstring& hint) {
   if (!tooltip_) {
-    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
-                               owner_.instance_, nullptr);
+    tooltip_ = counted::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                        WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                                        CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, owner_.instance_, nullptr);
     if (!tooltip_) return;
   }
   TTTOOLINFOW tool{};

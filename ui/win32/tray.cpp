@@ -14,7 +14,7 @@ constexpr UINT kTrayIconId = 1;
 
 void Win32Application::FormWindow::MakeTrayImages() {
   for (HICON& i : trayImages_)
-    if (i) DestroyIcon(i), i = nullptr;
+    if (i) counted::DestroyIcon(i), i = nullptr;
   // The taskbar draws at the system DPI, whichever monitor the window is on.
   const int size = GetSystemMetrics(SM_CXSMICON);
   trayImages_[0] = MakeChipIcon(size, RGB(0x43, 0xA0, 0x47), RGB(0xFF, 0x98, 0x00));
@@ -60,7 +60,7 @@ void Win32Application::FormWindow::Changed(TrayIcon& icon) {
 
 void Win32Application::FormWindow::ShowTrayMenu(TrayIcon& icon) {
   if (!icon.Popup) return;
-  HMENU menu = CreatePopupMenu();
+  HMENU menu = counted::CreatePopupMenu();
   for (MenuItem* item : icon.Popup->Items()) {
     if (item->IsSeparator())
       AppendMenuW(menu, MF_SEPARATOR, UINT_PTR(item->Command()), nullptr);
@@ -73,7 +73,7 @@ void Win32Application::FormWindow::ShowTrayMenu(TrayIcon& icon) {
   SetForegroundWindow(hwnd_);
   TrackPopupMenu(menu, TPM_RIGHTBUTTON, pt.x, pt.y, 0, hwnd_, nullptr);
   PostMessageW(hwnd_, WM_NULL, 0, 0);
-  DestroyMenu(menu);
+  counted::DestroyMenu(menu);
 }
 
 bool Win32Application::FormWindow::HandleTray(UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "ui/win32/object_count.h"
+
 namespace ui::win32 {
 namespace {
 
@@ -24,7 +26,7 @@ HBITMAP MakeDib(HDC dc, int w, int h, std::uint32_t*& bits) {
   bi.bmiHeader.biBitCount = 32;
   bi.bmiHeader.biCompression = BI_RGB;
   void* p = nullptr;
-  HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &p, nullptr, 0);
+  HBITMAP bmp = counted::CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &p, nullptr, 0);
   bits = static_cast<std::uint32_t*>(p);
   return bmp;
 }
@@ -34,7 +36,7 @@ void FillShapes(HDC dc, const VectorDrawing& d, float scale, float ox, float oy)
   auto px = [&](float v, float o) { return int(std::lround(o + v * scale)); };
   for (const VectorShape& s : d.Shapes) {
     if (s.kind == VectorShape::Kind::Text) continue;
-    HBRUSH brush = CreateSolidBrush(ToRef(s.rgb));
+    HBRUSH brush = counted::CreateSolidBrush(ToRef(s.rgb));
     HGDIOBJ oldBrush = SelectObject(dc, brush);
     if (s.kind == VectorShape::Kind::Polygon) {
       std::vector<POINT> pts;
@@ -46,7 +48,7 @@ void FillShapes(HDC dc, const VectorDrawing& d, float scale, float ox, float oy)
               px(s.coords[1] + s.coords[3], oy));
     }
     SelectObject(dc, oldBrush);
-    DeleteObject(brush);
+    counted::DeleteObject(brush);
   }
   SelectObject(dc, oldPen);
 }
@@ -56,17 +58,17 @@ void FillSmooth(HDC dc, const RECT& box, COLORREF background, const VectorDrawin
                 float oy) {
   const int w = box.right - box.left, h = box.bottom - box.top;
   if (w <= 0 || h <= 0) return;
-  HDC big = CreateCompatibleDC(dc), small = CreateCompatibleDC(dc);
+  HDC big = counted::CreateCompatibleDC(dc), small = counted::CreateCompatibleDC(dc);
   std::uint32_t *bigBits = nullptr, *smallBits = nullptr;
   HBITMAP bigBmp = MakeDib(dc, w * kSamples, h * kSamples, bigBits);
   HBITMAP smallBmp = MakeDib(dc, w, h, smallBits);
   if (big && small && bigBmp && smallBmp) {
     HGDIOBJ oldBig = SelectObject(big, bigBmp);
     HGDIOBJ oldSmall = SelectObject(small, smallBmp);
-    HBRUSH bg = CreateSolidBrush(background);
+    HBRUSH bg = counted::CreateSolidBrush(background);
     RECT all{0, 0, w * kSamples, h * kSamples};
     FillRect(big, &all, bg);
-    DeleteObject(bg);
+    counted::DeleteObject(bg);
     FillShapes(big, d, scale * kSamples, (ox - float(box.left)) * kSamples, (oy - float(box.top)) * kSamples);
     GdiFlush();
     const int bw = w * kSamples;
@@ -89,25 +91,25 @@ void FillSmooth(HDC dc, const RECT& box, COLORREF background, const VectorDrawin
     SelectObject(big, oldBig);
     SelectObject(small, oldSmall);
   }
-  if (bigBmp) DeleteObject(bigBmp);
-  if (smallBmp) DeleteObject(smallBmp);
-  if (big) DeleteDC(big);
-  if (small) DeleteDC(small);
+  if (bigBmp) counted::DeleteObject(bigBmp);
+  if (smallBmp) counted::DeleteObject(smallBmp);
+  if (big) counted::DeleteDC(big);
+  if (small) counted::DeleteDC(small);
 }
 
 void DrawTexts(HDC dc, const VectorDrawing& d, float scale, float ox, float oy) {
   SetBkMode(dc, TRANSPARENT);
   for (const VectorShape& s : d.Shapes) {
     if (s.kind != VectorShape::Kind::Text || s.coords.size() < 3) continue;
-    HFONT font = CreateFontW(-int(std::lround(s.coords[2] * scale)), 0, 0, 0, s.bold ? FW_BOLD : FW_NORMAL, FALSE,
-                             FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                             ANTIALIASED_QUALITY, DEFAULT_PITCH, s.font.c_str());
+    HFONT font = counted::CreateFontW(-int(std::lround(s.coords[2] * scale)), 0, 0, 0, s.bold ? FW_BOLD : FW_NORMAL,
+                                      FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                      ANTIALIASED_QUALITY, DEFAULT_PITCH, s.font.c_str());
     HGDIOBJ old = SelectObject(dc, font);
     SetTextColor(dc, ToRef(s.rgb));
     TextOutW(dc, int(std::lround(ox + s.coords[0] * scale)), int(std::lround(oy + s.coords[1] * scale)),
              s.text.c_str(), int(s.text.size()));
     SelectObject(dc, old);
-    DeleteObject(font);
+    counted::DeleteObject(font);
   }
 }
 
@@ -130,7 +132,7 @@ void PaintStyledButton(HDC dc, const RECT& box, const TStyledButtonAttributes& l
   const std::uint32_t bg = std::uint32_t(GetRValue(background)) << 16 | std::uint32_t(GetGValue(background)) << 8 |
                            GetBValue(background);
   const std::vector<std::uint32_t> face = RenderButtonFace(w, h, scale, radius, look, bg);
-  HDC mem = CreateCompatibleDC(dc);
+  HDC mem = counted::CreateCompatibleDC(dc);
   std::uint32_t* bits = nullptr;
   HBITMAP bmp = MakeDib(dc, w, h, bits);
   if (mem && bmp && bits) {
@@ -144,7 +146,7 @@ void PaintStyledButton(HDC dc, const RECT& box, const TStyledButtonAttributes& l
       lf.lfItalic = (look.FontStyle & fsItalic) ? TRUE : FALSE;
       lf.lfUnderline = (look.FontStyle & fsUnderline) ? TRUE : FALSE;
       lf.lfStrikeOut = (look.FontStyle & fsStrikeOut) ? TRUE : FALSE;
-      styled = CreateFontIndirectW(&lf);
+      styled = counted::CreateFontIndirectW(&lf);
     }
     HGDIOBJ oldFont = SelectObject(mem, styled ? styled : font ? font : GetStockObject(DEFAULT_GUI_FONT));
     SetBkMode(mem, TRANSPARENT);
@@ -162,10 +164,10 @@ void PaintStyledButton(HDC dc, const RECT& box, const TStyledButtonAttributes& l
     BitBlt(dc, box.left, box.top, w, h, mem, 0, 0, SRCCOPY);
     SelectObject(mem, oldFont);
     SelectObject(mem, oldBmp);
-    if (styled) DeleteObject(styled);
+    if (styled) counted::DeleteObject(styled);
   }
-  if (bmp) DeleteObject(bmp);
-  if (mem) DeleteDC(mem);
+  if (bmp) counted::DeleteObject(bmp);
+  if (mem) counted::DeleteDC(mem);
 }
 
 }  // namespace ui::win32

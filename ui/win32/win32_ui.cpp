@@ -21,8 +21,8 @@ Win32Application::Win32Application(HINSTANCE instance) : instance_(instance), ap
   wc.hInstance = instance_;
   wc.lpszClassName = kHiddenClass;
   RegisterClassExW(&wc);
-  hidden_ = CreateWindowExW(WS_EX_TOOLWINDOW, kHiddenClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance_,
-                            nullptr);
+  hidden_ = counted::CreateWindowExW(WS_EX_TOOLWINDOW, kHiddenClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                     instance_, nullptr);
   SetWindowLongPtrW(hidden_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   HWND target = hidden_;
   app_.Queue()->SetWake([target] { PostMessageW(target, kWakeMessage, 0, 0); });

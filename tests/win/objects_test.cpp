@@ -1,0 +1,302 @@
+// The program's books of system objects: a long day of work on the real main window leaves every
+// count where it began, and closing the window gives back everything it made.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "app/layout.h"
+#include "app/main.h"
+#include "app/services_win32.h"
+#include "tests/unit/fakes.h"
+#include "theme/theme.h"
+#include "ui/win32/object_count.h"
+#include "ui/win32/win32_ui.h"
+#include "update/prompt_win32.h"
+
+namespace {
+
+using ui::win32::LiveObjects;
+using ui::win32::ObjectCounts;
+using ui::win32::ObjectKind;
+using ui::win32::PeakObjects;
+
+std::string Describe(const ObjectCounts& c) {
+  std::string s;
+  for (int k = 0; k < ui::win32::kObjectKinds; ++k)
+    s += std::string(k ? " " : "") + ui::win32::ObjectKindName(ObjectKind(k)) + "=" + std::to_string(c.n[k]);
+  return s;
+}
+
+void ExpectSameCounts(const ObjectCounts& now, const ObjectCounts& before) {
+  for (int k = 0; k < ui::win32::kObjectKinds; ++k)
+    EXPECT_EQ(now.n[k], before.n[k]) << ui::win32::ObjectKindName(ObjectKind(k));
+}
+
+// The real Win32 services wherever they stay inside this process; purges, settings, the update
+// check, the logon task and the browser stay fakes.
+class Services final : public fakes::Services {
+ public:
+  explicit Services(ui::Application& app) : real_(app) { realWorkers = true; }
+  void ApplyAccentLine(ui::Form& form) override { real_.ApplyAccentLine(form); }
+  void TranslateComponent(ui::Component& root) override { real_.TranslateComponent(root); }
+  std::wstring Translate(const std::wstring& text) override { return real_.Translate(text); }
+  std::wstring GetVersionText(const std::wstring& format) override { return real_.GetVersionText(format); }
+  // The shell is up: the icon shows at once instead of from a waiting worker.
+  void VisibleOnShell(ui::TrayIcon& icon, const std::wstring& appName) override {
+    icon.SetHint(appName);
+    icon.SetVisible(true);
+  }
+  void GetMemoryStatus(Vel::Memory::TMemoryStatus& status) override {
+    ++statusCalls;
+    real_.GetMemoryStatus(status);
+  }
+  const app::NumberFormat& Numbers() override { return real_.Numbers(); }
+  std::int64_t Now() override { return real_.Now(); }
+  void ShowNotification(ui::TrayIcon& icon, const std::wstring& name, const std::wstring& title,
+                        const std::wstring& body) override {
+    fakes::Services::ShowNotification(icon, name, title, body);
+    real_.ShowNotification(icon, name, title, body);
+  }
+
+ private:
+  app::Win32MainServices real_;
+};
+
+void Pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+// Runs the message loop until `done`, or for at most `ms`; true when done.
+bool PumpUntil(const std::function<bool()>& done, DWORD ms = 5000) {
+  const ULONGLONG end = GetTickCount64() + ms;
+  for (;;) {
+    Pump();
+    if (done()) return true;
+    const ULONGLONG now = GetTickCount64();
+    if (now >= end) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(end - now), QS_ALLINPUT);
+  }
+}
+
+// Paints what is invalid, or with `all` everything, before returning.
+void Paint(HWND form, bool all) {
+  RedrawWindow(form, nullptr, nullptr,
+               RDW_UPDATENOW | RDW_ALLCHILDREN | (all ? RDW_INVALIDATE | RDW_ERASE | RDW_FRAME : 0u));
+}
+
+struct NameSearch {
+  const wchar_t* name;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindNamed(HWND h, LPARAM lp) {
+  auto* s = reinterpret_cast<NameSearch*>(lp);
+  wchar_t name[64] = {};
+  if (ATOM a = ATOM(reinterpret_cast<UINT_PTR>(GetPropW(h, ui::win32::kNameProp))))
+    GlobalGetAtomNameW(a, name, 64);
+  if (lstrcmpW(name, s->name) != 0) return TRUE;
+  s->found = h;
+  return FALSE;
+}
+
+HWND Named(HWND form, const wchar_t* name) {
+  NameSearch s{name};
+  EnumChildWindows(form, FindNamed, reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
+// A press and release of the left button in the middle of a styled button.
+void ClickButton(HWND button) {
+  RECT rc;
+  GetClientRect(button, &rc);
+  const LPARAM at = MAKELPARAM(rc.right / 2, rc.bottom / 2);
+  SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  SendMessageW(button, WM_LBUTTONUP, 0, at);
+}
+
+// Closes whatever modal thing this thread shows, from within its own loop: a menu is
+// cancelled, a message box or the update prompt answered No. Each is gone before the loop lets the next tick in.
+struct Dismisser {
+  static inline int menus = 0, boxes = 0;
+  UINT_PTR timer = SetTimer(nullptr, 0, 20, &Tick);
+  Dismisser() { menus = boxes = 0; }
+  ~Dismisser() { KillTimer(nullptr, timer); }
+
+  static BOOL CALLBACK Look(HWND h, LPARAM lp) {
+    if (!IsWindowVisible(h)) return TRUE;
+    wchar_t cls[16] = {};
+    GetClassNameW(h, cls, 16);
+    auto* seen = reinterpret_cast<HWND*>(lp);
+    if (lstrcmpW(cls, L"#32768") == 0) seen[0] = h;
+    if (lstrcmpW(cls, L"#32770") == 0) seen[1] = h;
+    return TRUE;
+  }
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    HWND seen[2] = {nullptr, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), Look, reinterpret_cast<LPARAM>(seen));
+    if (seen[0]) {
+      ++menus;
+      EndMenu();
+    }
+    if (seen[1]) {
+      ++boxes;
+      PostMessageW(seen[1], WM_COMMAND, IDNO, 0);
+    }
+  }
+};
+
+TEST(Win32Objects, ADayOfWorkLeavesEveryCountWhereItBegan) {
+  const auto started = std::chrono::steady_clock::now();
+  Vel::Theme::RegisterButtonStyles();
+  const ObjectCounts atStart = LiveObjects();
+  std::printf("objects at start: %s\n", Describe(atStart).c_str());
+  ObjectCounts withWindow, peak;
+  {
+    ui::win32::Win32Application application(GetModuleHandleW(nullptr));
+    ui::Application& app = application.App();
+    Services services(app);
+    app::TFrmQuorvane form(app, services, L"");
+    struct Release {
+      ui::win32::Win32Application& application;
+      ~Release() { application.ReleaseForm(); }
+    } release{application};
+    app.SetMainForm(&form);
+    application.CreateForm(form);
+    HWND hwnd = reinterpret_cast<HWND>(form.Handle());
+    ASSERT_TRUE(hwnd);
+    // The update service's notice bar, with its hint, lives as long as the window.
+    const auto prompt = Vel::Update::Win32UpdatePrompt(app, L"en", L"Quorvane");
+    prompt->ShowUpdateStatus(L"https://a.test/notice");
+    form.SetVisible(true);
+    Paint(hwnd, true);
+    Pump();
+    withWindow = LiveObjects();
+    std::printf("objects with the window: %s\n", Describe(withWindow).c_str());
+    EXPECT_GT(withWindow[ObjectKind::Window], atStart[ObjectKind::Window] + 30);
+    EXPECT_GT(withWindow[ObjectKind::Gdi], atStart[ObjectKind::Gdi]);
+    EXPECT_GT(withWindow[ObjectKind::Icon], atStart[ObjectKind::Icon]);
+    ui::win32::ResetPeakObjects();
+
+    // The status tick, once a second all day.
+    const int snapshotsBefore = services.statusCalls;
+    for (int i = 0; i < 1000; ++i) {
+      SendMessageW(hwnd, WM_TIMER, 1, 0);
+      Paint(hwnd, i % 50 == 0);
+      Pump();
+    }
+    EXPECT_GE(services.statusCalls - snapshotsBefore, 1000);
+
+    // Clean runs, half from the button, half from the tray icon (which then tells of it).
+    HWND clean = Named(hwnd, L"BtnClean");
+    ASSERT_TRUE(clean);
+    form.ChkCleanOnTray->SetChecked(true);
+    for (int i = 0; i < 100; ++i) {
+      SCOPED_TRACE(i);
+      if (i % 2)
+        SendMessageW(hwnd, ui::win32::kTrayMessage, 1, WM_LBUTTONUP);
+      else
+        ClickButton(clean);
+      ASSERT_TRUE(form.IsRunning());
+      Paint(hwnd, false);
+      ASSERT_TRUE(PumpUntil([&] { return !form.IsRunning(); }));
+      Paint(hwnd, true);
+    }
+    EXPECT_EQ(services.cleans.load(), 100);
+    EXPECT_EQ(services.notifications.size(), 50u);
+
+    // Moves between monitors of 96, 120 and 144 DPI, ending where it began.
+    constexpr UINT kDpis[] = {120, 144, 120, 96};
+    for (int i = 0; i < 20; ++i) {
+      const UINT dpi = kDpis[i % 4];
+      RECT suggested{10, 10, 10 + MulDiv(506, int(dpi), 96), 10 + MulDiv(479, int(dpi), 96)};
+      SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+      Paint(hwnd, true);
+      Pump();
+      RECT client;
+      GetClientRect(hwnd, &client);
+      EXPECT_EQ(client.right, MulDiv(app::kClientWidth, int(dpi), 96)) << dpi;
+    }
+
+    // The shell restarts and loses the icon; its broadcast brings the icon back.
+    const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+    NOTIFYICONDATAW nid{};
+    nid.cbSize = sizeof nid;
+    nid.hWnd = hwnd;
+    nid.uID = 1;
+    for (int i = 0; i < 50; ++i) {
+      SCOPED_TRACE(i);
+      Shell_NotifyIconW(NIM_DELETE, &nid);
+      SendMessageW(hwnd, taskbarCreated, 0, 0);
+      ASSERT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &nid));
+    }
+
+    // The header's page buttons.
+    HWND config = Named(hwnd, L"BtnConfig"), home = Named(hwnd, L"BtnHome");
+    ASSERT_TRUE(config && home);
+    for (int i = 0; i < 20; ++i) {
+      const int page = i % 2 == 0 ? 1 : 0;
+      ClickButton(page ? config : home);
+      Paint(hwnd, false);
+      Pump();
+      EXPECT_EQ(form.PnlMain->ActivePageIndex(), page) << i;
+    }
+
+    {
+      Dismisser dismiss;
+      // The tray menu, opened and left.
+      for (int i = 0; i < 10; ++i) {
+        SendMessageW(hwnd, ui::win32::kTrayMessage, 1, WM_RBUTTONUP);
+        Pump();
+      }
+      EXPECT_EQ(Dismisser::menus, 10);
+      // Its last item asks whether to quit; No keeps the program.
+      for (int i = 0; i < 10; ++i) {
+        SendMessageW(hwnd, WM_COMMAND, app::kCmdClose, 0);
+        Pump();
+        ASSERT_FALSE(form.Closed()) << i;
+      }
+      EXPECT_EQ(Dismisser::boxes, 10);
+      // The update prompt, plain and with each strip beneath it, declined.
+      for (const wchar_t* strip : {L"", L"hold", L"note", L"", L"hold", L"note"}) {
+        Vel::Update::TUpdateAnswer answer;
+        answer.Update = L"https://a.test/setup.exe";
+        answer.Info.Style = strip;
+        answer.Info.Text = L"More";
+        answer.Info.Url = L"https://a.test/more";
+        EXPECT_FALSE(prompt->UpdateDialog(L"", answer));
+        Pump();
+      }
+      EXPECT_EQ(Dismisser::boxes, 16);
+    }
+    EXPECT_TRUE(IsWindow(hwnd));
+
+    Paint(hwnd, true);
+    Pump();
+    peak = PeakObjects();
+    const ObjectCounts afterDay = LiveObjects();
+    std::printf("objects at peak: %s\n", Describe(peak).c_str());
+    std::printf("objects after the day: %s\n", Describe(afterDay).c_str());
+    ExpectSameCounts(afterDay, withWindow);
+    // The books saw the work: paints, screen DCs for new chips, and the tray menu came and went.
+    EXPECT_GT(peak[ObjectKind::Gdi], withWindow[ObjectKind::Gdi]);
+    EXPECT_GT(peak[ObjectKind::Dc], withWindow[ObjectKind::Dc]);
+    EXPECT_EQ(peak[ObjectKind::Menu], withWindow[ObjectKind::Menu] + 1);
+  }
+  const ObjectCounts atEnd = LiveObjects();
+  std::printf("objects at end: %s\n", Describe(atEnd).c_str());
+  ExpectSameCounts(atEnd, atStart);
+  std::printf("object accounting took %.1f s\n",
+              std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+}
+
+}  // namespace
