@@ -35,6 +35,8 @@ class Win32InstancePlatform final : public app::InstancePlatform {
   void Sleep(unsigned ms) override { ::Sleep(ms); }
 
   int RunInstance(const std::wstring& firstArg) override {
+    // First of all, so that the Task Scheduler answers while everything else starts.
+    Vel::AutoStart::UAC::EarlyTaskQuery earlyTask(app::kTaskName);
     // The table and the language come first: every caption made from here on is translated.
     Vel::Translate::Startup();
     struct Unload {
@@ -43,7 +45,7 @@ class Win32InstancePlatform final : public app::InstancePlatform {
     ui::win32::Win32Application application(instance_);
     ui::Application& app = application.App();
     app.MainFormOnTaskbar = true;
-    app::Win32MainServices services(app);
+    app::Win32MainServices services(app, &earlyTask);
     app::TFrmQuorvane form(app, services, firstArg);
     // The native windows point into the form: they go first, however this scope is left.
     struct Release {

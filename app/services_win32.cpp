@@ -44,10 +44,20 @@ void Win32MainServices::ComUninitialize() {
 }
 
 void Win32MainServices::SetAutoStartTask(const std::wstring& name, bool enabled, int delaySeconds) {
+  // An answer from before this change would be stale.
+  if (earlyTask_) {
+    earlyTask_->Exists();
+    earlyTask_ = nullptr;
+  }
   Vel::AutoStart::UAC::SetAutoStartTask(name, enabled, delaySeconds);
 }
 
 bool Win32MainServices::IsAutoStartTask(const std::wstring& name) {
+  if (earlyTask_ && earlyTask_->TaskName() == name) {
+    const bool exists = earlyTask_->Exists();
+    earlyTask_ = nullptr;
+    return exists;
+  }
   return Vel::AutoStart::UAC::IsAutoStartTask(name);
 }
 

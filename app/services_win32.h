@@ -4,12 +4,16 @@
 #include <vector>
 
 #include "app/main.h"
+#include "autostart/autostart_win32.h"
 
 namespace app {
 
 class Win32MainServices final : public MainServices {
  public:
-  explicit Win32MainServices(ui::Application& app) : app_(app) {}
+  // With `early`, the first question for its task is answered by it (unless the task was changed
+  // in between); it must outlive this.
+  explicit Win32MainServices(ui::Application& app, Vel::AutoStart::UAC::EarlyTaskQuery* early = nullptr)
+      : app_(app), earlyTask_(early) {}
   void ApplyAccentLine(ui::Form& form) override;
   void TranslateComponent(ui::Component& root) override;
   std::wstring Translate(const std::wstring& text) override;
@@ -36,6 +40,7 @@ class Win32MainServices final : public MainServices {
 
  private:
   ui::Application& app_;
+  Vel::AutoStart::UAC::EarlyTaskQuery* earlyTask_;
   std::vector<bool> comInits_;
   NumberFormat numbers_;
   bool numbersRead_ = false;

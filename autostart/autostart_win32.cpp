@@ -185,6 +185,31 @@ bool IsAutoStartTask(const std::wstring& TaskName) {
   return IsAutoStartTask(service.Get(), TaskName);
 }
 
+EarlyTaskQuery::EarlyTaskQuery(std::wstring TaskName) : name_(std::move(TaskName)) {
+  try {
+    thread_ = std::thread([this] {
+      try {
+        if (SUCCEEDED(CoInitialize(nullptr))) {
+          exists_ = IsAutoStartTask(name_);
+          CoUninitialize();
+        }
+      } catch (...) {
+      }
+    });
+  } catch (...) {
+    // No thread: the answer stays "no task", as when COM fails.
+  }
+}
+
+EarlyTaskQuery::~EarlyTaskQuery() {
+  if (thread_.joinable()) thread_.join();
+}
+
+bool EarlyTaskQuery::Exists() {
+  if (thread_.joinable()) thread_.join();
+  return exists_;
+}
+
 void SetAutoStartTask(const std::wstring& TaskName, bool Enabled, int DelaySeconds) {
   try {
     if (!RequestComSecurity()) return;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <thread>
 
 #include "autostart/TaskSchedApi.h"
 
@@ -11,5 +12,25 @@ namespace Vel::AutoStart::UAC {
 bool IsAutoStartTask(ITaskService* Service, const std::wstring& TaskName) noexcept;
 void SetAutoStartTask(ITaskService* Service, const std::wstring& TaskName, bool Enabled, int DelaySeconds,
                       const std::wstring& ProgramPath) noexcept;
+
+// Whether a logon task exists, asked on a thread of its own from the moment this is made. The
+// Task Scheduler's answer is the slowest step of a start (over a second while a fresh session
+// starts the service), and this way it comes while the window is being built.
+class EarlyTaskQuery {
+ public:
+  explicit EarlyTaskQuery(std::wstring TaskName);
+  ~EarlyTaskQuery();  // waits for the answer
+  EarlyTaskQuery(const EarlyTaskQuery&) = delete;
+  EarlyTaskQuery& operator=(const EarlyTaskQuery&) = delete;
+
+  const std::wstring& TaskName() const { return name_; }
+  // Waits for the answer; false also when COM or the service failed.
+  bool Exists();
+
+ private:
+  std::wstring name_;
+  bool exists_ = false;  // written by the thread, read after joining it
+  std::thread thread_;
+};
 
 }  // namespace Vel::AutoStart::UAC

@@ -682,3 +682,13 @@ TEST(AutoStartTaskWine, WithoutComNothingHappens) {
   }).join();
   EXPECT_FALSE(exists);
 }
+
+// The question asked at start-up on its own thread: it comes back, with COM of its own, whether
+// or not anyone waits for the answer.
+TEST(AutoStartTaskWine, EarlyQueryAnswersOnItsOwnThread) {
+  UAC::EarlyTaskQuery asked(L"QuorvaneWinTestTask");
+  EXPECT_EQ(asked.TaskName(), L"QuorvaneWinTestTask");
+  EXPECT_FALSE(asked.Exists());
+  EXPECT_FALSE(asked.Exists()) << "a second look gives the same answer";
+  UAC::EarlyTaskQuery ignored(L"QuorvaneWinTestTask");  // destroyed without being asked
+}
