@@ -13,6 +13,9 @@ namespace Vel::Update {
 namespace {
 
 // winhttp.dll is not a KnownDLL: importing it would let a copy beside the exe load instead.
+// It and the TLS stack it brings cost some 4 MiB, so each user of the API holds it only as long
+// as that user lives: it goes once the update check is over. A check still running at exit
+// keeps its own hold.
 struct WinHttpFunctions {
   decltype(&::WinHttpCrackUrl) CrackUrl = nullptr;
   decltype(&::WinHttpOpen) Open = nullptr;
@@ -32,34 +35,29 @@ void Resolve(HMODULE dll, const char* name, Fn& fn) {
   fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
 }
 
-const WinHttpFunctions& WinHttp() {
-  // Stays loaded for the process: a detached check may still be inside it at exit.
-  static const WinHttpFunctions fns = [] {
-    WinHttpFunctions f;
-    HMODULE dll = ui::win32::LoadSystemLibrary(L"winhttp.dll");
-    if (!dll) return f;
-    Resolve(dll, "WinHttpCrackUrl", f.CrackUrl);
-    Resolve(dll, "WinHttpOpen", f.Open);
-    Resolve(dll, "WinHttpSetTimeouts", f.SetTimeouts);
-    Resolve(dll, "WinHttpConnect", f.Connect);
-    Resolve(dll, "WinHttpOpenRequest", f.OpenRequest);
-    Resolve(dll, "WinHttpAddRequestHeaders", f.AddRequestHeaders);
-    Resolve(dll, "WinHttpSendRequest", f.SendRequest);
-    Resolve(dll, "WinHttpReceiveResponse", f.ReceiveResponse);
-    Resolve(dll, "WinHttpReadData", f.ReadData);
-    Resolve(dll, "WinHttpCloseHandle", f.CloseHandle);
-    f.loaded = f.CrackUrl && f.Open && f.SetTimeouts && f.Connect && f.OpenRequest && f.AddRequestHeaders &&
-               f.SendRequest && f.ReceiveResponse && f.ReadData && f.CloseHandle;
-    return f;
-  }();
-  return fns;
+WinHttpFunctions ResolveWinHttp(HMODULE dll) {
+  WinHttpFunctions f;
+  if (!dll) return f;
+  Resolve(dll, "WinHttpCrackUrl", f.CrackUrl);
+  Resolve(dll, "WinHttpOpen", f.Open);
+  Resolve(dll, "WinHttpSetTimeouts", f.SetTimeouts);
+  Resolve(dll, "WinHttpConnect", f.Connect);
+  Resolve(dll, "WinHttpOpenRequest", f.OpenRequest);
+  Resolve(dll, "WinHttpAddRequestHeaders", f.AddRequestHeaders);
+  Resolve(dll, "WinHttpSendRequest", f.SendRequest);
+  Resolve(dll, "WinHttpReceiveResponse", f.ReceiveResponse);
+  Resolve(dll, "WinHttpReadData", f.ReadData);
+  Resolve(dll, "WinHttpCloseHandle", f.CloseHandle);
+  f.loaded = f.CrackUrl && f.Open && f.SetTimeouts && f.Connect && f.OpenRequest && f.AddRequestHeaders &&
+             f.SendRequest && f.ReceiveResponse && f.ReadData && f.CloseHandle;
+  return f;
 }
 
 class Handle {
  public:
-  explicit Handle(HINTERNET h) : h_(h) {}
+  Handle(const WinHttpFunctions& f, HINTERNET h) : f_(f), h_(h) {}
   ~Handle() {
-    if (h_) WinHttp().CloseHandle(h_);
+    if (h_) f_.CloseHandle(h_);
   }
   Handle(const Handle&) = delete;
   Handle& operator=(const Handle&) = delete;
@@ -67,6 +65,7 @@ class Handle {
   explicit operator bool() const { return h_ != nullptr; }
 
  private:
+  const WinHttpFunctions& f_;
   HINTERNET h_;
 };
 
@@ -77,9 +76,18 @@ constexpr int kTimeoutMs = 30000;
 
 class WinHttpApi final : public HttpApi {
  public:
+  WinHttpApi() = default;
+  ~WinHttpApi() override {
+    if (dll_) FreeLibrary(dll_);
+  }
+  WinHttpApi(const WinHttpApi&) = delete;
+  WinHttpApi& operator=(const WinHttpApi&) = delete;
+
   HttpResult Get(const std::wstring& Url, const std::wstring& UserAgent, const THeaders& Headers,
                  std::size_t MaxBytes, std::string& Body) override {
-    const WinHttpFunctions& f = WinHttp();
+    // Loaded at the first request, on the worker that makes it, never on the way to the window.
+    if (!dll_) f_ = ResolveWinHttp(dll_ = ui::win32::LoadSystemLibrary(L"winhttp.dll"));
+    const WinHttpFunctions& f = f_;
     Body.clear();
     if (!f.loaded || Url.empty()) return HttpResult::Failed;
     URL_COMPONENTS parts{};
@@ -92,13 +100,13 @@ class WinHttpApi final : public HttpApi {
     if (parts.lpszExtraInfo) path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
     if (path.empty()) path = L"/";
 
-    Handle session(f.Open(UserAgent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+    Handle session(f, f.Open(UserAgent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                           WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session) return HttpResult::Failed;
     f.SetTimeouts(session.get(), 0, kTimeoutMs, kTimeoutMs, kTimeoutMs);
-    Handle connection(f.Connect(session.get(), host.c_str(), parts.nPort, 0));
+    Handle connection(f, f.Connect(session.get(), host.c_str(), parts.nPort, 0));
     if (!connection) return HttpResult::Failed;
-    Handle request(f.OpenRequest(connection.get(), L"GET", path.c_str(), nullptr, WINHTTP_NO_REFERER,
+    Handle request(f, f.OpenRequest(connection.get(), L"GET", path.c_str(), nullptr, WINHTTP_NO_REFERER,
                                  WINHTTP_DEFAULT_ACCEPT_TYPES,
                                  parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0));
     if (!request) return HttpResult::Failed;
@@ -122,6 +130,11 @@ class WinHttpApi final : public HttpApi {
       Body.append(buffer, got);
     }
   }
+
+ private:
+  // One user, one thread at a time: a check's attempts, or a hold request.
+  HMODULE dll_ = nullptr;
+  WinHttpFunctions f_;
 };
 
 class Win32IdentifierSource final : public IdentifierSource {
@@ -152,10 +165,7 @@ std::wstring OwnVersion() { return GetVersionText(L"%d.%d.%d.%d"); }
 
 }  // namespace
 
-std::shared_ptr<HttpApi> SystemHttpApi() {
-  static const auto api = std::make_shared<WinHttpApi>();
-  return api;
-}
+std::shared_ptr<HttpApi> SystemHttpApi() { return std::make_shared<WinHttpApi>(); }
 
 IdentifierSource& SystemIdentifierSource() {
   static Win32IdentifierSource source;

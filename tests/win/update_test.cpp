@@ -6,6 +6,7 @@
 
 #include "scratch_key.h"
 
+#include <cstdio>
 #include <regex>
 #include <string>
 #include <vector>
@@ -85,6 +86,35 @@ TEST_F(Win32Http, AnswersFailuresAndBounds) {
     EXPECT_EQ(http->Get(c.url, kUserAgent, {}, c.max, body), c.result);
     EXPECT_EQ(body, c.body);
   }
+}
+
+// Whether winhttp.dll goes. A connection kept alive for reuse (an earlier test's) holds it for
+// some seconds after its request.
+bool WinHttpUnloads() {
+  const DWORD start = GetTickCount();
+  while (GetModuleHandleW(L"winhttp.dll")) {
+    if (GetTickCount() - start > 40000) return false;
+    Sleep(20);
+  }
+  std::printf("winhttp.dll unloaded %lu ms after its last user\n", GetTickCount() - start);
+  return true;
+}
+
+// WinHTTP and its TLS stack stay loaded only while someone holds the API: the update check's
+// megabytes go when it is over.
+TEST_F(Win32Http, TheDllGoesWithTheLastUser) {
+  const std::wstring closed = Env(L"QUORVANE_TEST_HTTP_CLOSED") + L"/api.init.php";
+  auto first = SystemHttpApi();
+  auto second = SystemHttpApi();
+  std::string body;
+  ASSERT_EQ(first->Get(closed, kUserAgent, {}, 1000, body), HttpResult::Failed);
+  ASSERT_EQ(second->Get(closed, kUserAgent, {}, 1000, body), HttpResult::Failed);
+  ASSERT_NE(GetModuleHandleW(L"winhttp.dll"), nullptr);
+  first.reset();
+  EXPECT_NE(GetModuleHandleW(L"winhttp.dll"), nullptr) << "released while another user still holds it";
+  EXPECT_EQ(second->Get(closed, kUserAgent, {}, 1000, body), HttpResult::Failed) << "and still works";
+  second.reset();
+  EXPECT_TRUE(WinHttpUnloads());
 }
 
 TEST_F(Win32Http, HeadersArriveInOrderAndTheBodyIsReadAsUtf8) {
