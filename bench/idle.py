@@ -297,7 +297,7 @@ def report(seconds, starts):
           + "; Quorvane " + " ".join(f"{w * 1000:.1f}" for w in q.idle["cpu_windows"]))
     print("Ratios (Quorvane / baseline): "
           f"idle CPU {ratio(median_cpu(q), median_cpu(b))}, "
-          f"peak resident {ratio(q.idle['hwm'], b.idle['hwm'])}, "
+          f"resident {ratio(q.idle['rss'], b.idle['rss'])} (peak {ratio(q.idle['hwm'], b.idle['hwm'])}), "
           f"start to visible {ratio(statistics.median(q.starts), statistics.median(b.starts))}, "
           f"exe size {ratio(q.exe.stat().st_size, b.exe.stat().st_size)}")
 
@@ -305,13 +305,23 @@ def report(seconds, starts):
 def check(settle):
     """Each ratio against its target; returns the names of those over it."""
     b, q = PROGRAMS
-    cpu = "cpu first minute" if settle < 60 else "cpu steady"
-    figures = {
-        cpu: median_cpu(q) / median_cpu(b),
-        "resident": q.idle["rss"] / b.idle["rss"],
-        "private": q.idle["private"] / b.idle["private"],
-        "start": statistics.median(q.starts) / statistics.median(b.starts),
-    }
+
+    def over_ratio(qv, bv):
+        # A baseline of 0 cannot be beaten by anything but 0.
+        if bv == 0:
+            return 0.0 if qv == 0 else float("inf")
+        return qv / bv
+
+    # The first minute holds the update attempts, so it is judged on the whole phase; once they are
+    # over, on the median window, which one stray repaint does not move.
+    if settle < 60:
+        cpu = ("cpu first minute", over_ratio(q.idle["cpu_ns"], b.idle["cpu_ns"]))
+    else:
+        cpu = ("cpu steady", over_ratio(median_cpu(q), median_cpu(b)))
+    figures = dict([cpu,
+                    ("resident", over_ratio(q.idle["rss"], b.idle["rss"])),
+                    ("private", over_ratio(q.idle["private"], b.idle["private"])),
+                    ("start", over_ratio(statistics.median(q.starts), statistics.median(b.starts)))])
     over = []
     print()
     for name, value in figures.items():
@@ -319,9 +329,13 @@ def check(settle):
         print(f"{'ok  ' if ok else 'OVER'} {name}: {value:.2f} (target {TARGETS[name]})")
         if not ok:
             over.append(name)
-    kib = SHIPPED_EXE.stat().st_size / 1024
-    ok = kib <= EXE_TARGET_KIB
-    print(f"{'ok  ' if ok else 'OVER'} shipped exe: {kib:.1f} KiB (target {EXE_TARGET_KIB} KiB)")
+    if SHIPPED_EXE.exists():
+        kib = SHIPPED_EXE.stat().st_size / 1024
+        ok = kib <= EXE_TARGET_KIB
+        print(f"{'ok  ' if ok else 'OVER'} shipped exe: {kib:.1f} KiB (target {EXE_TARGET_KIB} KiB)")
+    else:
+        ok = False
+        print(f"OVER shipped exe: {SHIPPED_EXE} is missing (target {EXE_TARGET_KIB} KiB)")
     if not ok:
         over.append("exe size")
     return over

@@ -229,7 +229,9 @@ struct Prompt {
         for (HWND child = GetWindow(dlg, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
           if (ATOM a = ATOM(reinterpret_cast<UINT_PTR>(RemovePropW(child, ui::win32::kNameProp))))
             counted::GlobalDeleteAtom(a);
-        if (tooltip) DestroyWindow(tooltip), tooltip = nullptr;
+        // Owned windows usually go before their owner's WM_DESTROY; a stale handle may be reused.
+        if (tooltip && IsWindow(tooltip) && GetWindow(tooltip, GW_OWNER) == dlg) DestroyWindow(tooltip);
+        tooltip = nullptr;
         return FALSE;
       default:
         return FALSE;

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <climits>
 #include <thread>
 
 #include "ui/application.h"
 #include "ui/control.h"
+#include "ui/decimal_text.h"
 #include "ui/form.h"
 
 TEST(Toolkit, CheckBoxClickRunsOnEveryStateChangeComboChangeOnlyFromUser) {
@@ -78,4 +80,25 @@ TEST(MainThreadQueue, SynchronizeOnTheMainThreadRunsAtOnce) {
   bool ran = false;
   q.Synchronize([&] { ran = true; });
   EXPECT_TRUE(ran);
+}
+
+TEST(DecimalText, MatchesTheRuntimesDigitsAtTheEdges) {
+  struct Case {
+    long long value;
+    int minDigits;
+    const wchar_t* text;
+  } cases[] = {
+      {0, 1, L"0"},        {0, 0, L"0"},
+      {7, 2, L"07"},       {1234, 2, L"1234"},
+      {-5, 3, L"-005"},    {4294967295LL, 1, L"4294967295"},
+      {LLONG_MAX, 1, L"9223372036854775807"},
+      {LLONG_MIN, 1, L"-9223372036854775808"},
+      {1, 40, L"00000000000000000001"},  // padding stops at the widest number
+  };
+  for (const auto& c : cases) {
+    std::wstring out = L"x";
+    ui::AppendDecimal(out, c.value, c.minDigits);
+    EXPECT_EQ(out, std::wstring(L"x") + c.text) << c.value << " padded to " << c.minDigits;
+  }
+  EXPECT_EQ(ui::DecimalText(-42), std::to_wstring(-42));
 }
