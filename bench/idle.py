@@ -315,13 +315,12 @@ def check(settle):
     # The first minute holds the update attempts, so it is judged on the whole phase; once they are
     # over, on the median window, which one stray repaint does not move.
     if settle < 60:
-        cpu = ("cpu first minute", over_ratio(q.idle["cpu_ns"], b.idle["cpu_ns"]))
+        figures = {"cpu first minute": over_ratio(q.idle["cpu_ns"], b.idle["cpu_ns"])}
     else:
-        cpu = ("cpu steady", over_ratio(median_cpu(q), median_cpu(b)))
-    figures = dict([cpu,
-                    ("resident", over_ratio(q.idle["rss"], b.idle["rss"])),
-                    ("private", over_ratio(q.idle["private"], b.idle["private"])),
-                    ("start", over_ratio(statistics.median(q.starts), statistics.median(b.starts)))])
+        figures = {"cpu steady": over_ratio(median_cpu(q), median_cpu(b))}
+    figures["resident"] = over_ratio(q.idle["rss"], b.idle["rss"])
+    figures["private"] = over_ratio(q.idle["private"], b.idle["private"])
+    figures["start"] = over_ratio(statistics.median(q.starts), statistics.median(b.starts))
     over = []
     print()
     for name, value in figures.items():
