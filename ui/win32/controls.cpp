@@ -11,9 +11,11 @@ namespace ui::win32 {
 HWND Win32Application::FormWindow::CreateNative(Control& c, HWND parent, HWND& frame) {
   HINSTANCE inst = owner_.instance_;
   const DWORD child = WS_CHILD | WS_CLIPSIBLINGS | (c.Visible() ? WS_VISIBLE : 0u);
+  // Made in its place, so that ApplyBounds has nothing left to move.
+  const RECT at = PlaceFor(c);
   auto make = [&](DWORD exStyle, const wchar_t* cls, DWORD style, const std::wstring& text) {
-    return counted::CreateWindowExW(exStyle, cls, text.c_str(), child | style, 0, 0, 0, 0, parent, nullptr, inst,
-                                    nullptr);
+    return counted::CreateWindowExW(exStyle, cls, text.c_str(), child | style, at.left, at.top, at.right - at.left,
+                                    at.bottom - at.top, parent, nullptr, inst, nullptr);
   };
   switch (c.Kind()) {
     case ControlKind::Panel:
@@ -26,8 +28,8 @@ HWND Win32Application::FormWindow::CreateNative(Control& c, HWND parent, HWND& f
     case ControlKind::GroupBox: {
       HWND box = make(WS_EX_CONTROLPARENT, kPanelClass, 0, L"");
       frame = counted::CreateWindowExW(0, L"BUTTON", c.Caption().c_str(),
-                                       WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | BS_GROUPBOX, 0, 0, 0, 0, box, nullptr,
-                                       inst, nullptr);
+                                       WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | BS_GROUPBOX, 0, 0,
+                                       at.right - at.left, at.bottom - at.top, box, nullptr, inst, nullptr);
       return box;
     }
     case ControlKind::ToolButton:
@@ -70,6 +72,11 @@ void Win32Application::FormWindow::RealiseChildren(Control& parent, HWND parentH
 }
 
 HWND Win32Application::FormWindow::RealiseControl(Control& c, HWND parentHwnd) {
+  if (deferPages_ && c.Kind() == ControlKind::Page && !c.Visible()) {
+    deferredPages_.push_back(&c);
+    c.AttachPeer(this);  // to hear when it is shown
+    return nullptr;
+  }
   HWND frame = nullptr;
   HWND h = CreateNative(c, parentHwnd, frame);
   if (!h) return nullptr;
@@ -95,7 +102,7 @@ HWND Win32Application::FormWindow::RealiseControl(Control& c, HWND parentHwnd) {
 // A control made after the form was realised gets its window at once, placed and in the
 // form's font like the rest.
 void Win32Application::FormWindow::RealiseLate(Control& c) {
-  if (&c == &form_ || Find(c) || !c.Parent()) return;
+  if (&c == &form_ || Find(c) || !c.Parent() || IsDeferred(c)) return;
   HWND parentHwnd = nullptr;
   if (c.Parent() == &form_) {
     parentHwnd = hwnd_;
@@ -105,10 +112,22 @@ void Win32Application::FormWindow::RealiseLate(Control& c) {
   if (!parentHwnd) return;
   const std::size_t first = natives_.size();
   if (!RealiseControl(c, parentHwnd)) return;
+  // The font first: a drop-down list's height follows it, and the bounds then fit it.
   for (std::size_t i = first; i < natives_.size(); ++i) {
+    ApplyFont(natives_[i]);
     ApplyBounds(natives_[i]);
-    SendMessageW(natives_[i].hwnd, WM_SETFONT, WPARAM(FontFor(*natives_[i].model)), TRUE);
   }
+}
+
+bool Win32Application::FormWindow::IsDeferred(const Control& c) const {
+  return std::find(deferredPages_.begin(), deferredPages_.end(), &c) != deferredPages_.end();
+}
+
+void Win32Application::FormWindow::RealiseDeferredPages() {
+  KillTimer(hwnd_, kDeferredPagesTimer);
+  std::vector<Control*> pages;
+  pages.swap(deferredPages_);
+  for (Control* page : pages) RealiseLate(*page);
 }
 
 Win32Application::FormWindow::Native* Win32Application::FormWindow::Find(Control& c) {
@@ -152,7 +171,11 @@ void Win32Application::FormWindow::Changed(Control& c, Prop what) {
     return;
   }
   Native* n = Find(c);
-  if (!n) return;
+  if (!n) {
+    // A page kept back is wanted now: made, it takes the model as it is.
+    if (what == Prop::Visible && c.Visible() && IsDeferred(c)) RealiseDeferredPages();
+    return;
+  }
   switch (what) {
     case Prop::Caption:
       SetWindowTextW(n->frame ? n->frame : n->hwnd, c.Caption().c_str());

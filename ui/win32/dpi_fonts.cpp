@@ -45,13 +45,28 @@ void Win32Application::FormWindow::ApplyBounds(Native& n) {
     PlaceStatusBar(n);
     return;
   }
-  RECT r = ScaledRect(*n.model);
-  int height = r.bottom - r.top;
-  // A drop-down list's window height includes its open list.
-  if (n.model->Kind() == ControlKind::ComboBox) height = Scale(160);
-  MoveWindow(n.hwnd, r.left, r.top, r.right - r.left, height, TRUE);
+  const RECT r = PlaceFor(*n.model);
+  MoveUnlessThere(n.hwnd, r);
   if (n.model->Kind() == ControlKind::ComboBox) FitComboHeight(n);
-  if (n.frame) MoveWindow(n.frame, 0, 0, r.right - r.left, r.bottom - r.top, TRUE);
+  if (n.frame) MoveUnlessThere(n.frame, {0, 0, r.right - r.left, r.bottom - r.top});
+}
+
+RECT Win32Application::FormWindow::PlaceFor(const Control& c) const {
+  if (c.Kind() == ControlKind::StatusBar) return {};  // placed with the form: PlaceStatusBar
+  RECT r = ScaledRect(c);
+  // A drop-down list's window height includes its open list.
+  if (c.Kind() == ControlKind::ComboBox) r.bottom = r.top + Scale(160);
+  return r;
+}
+
+// Under Wine a move costs even when nothing moves; at start-up every control is already in place.
+void Win32Application::FormWindow::MoveUnlessThere(HWND hwnd, const RECT& r) {
+  RECT now;
+  if (GetWindowRect(hwnd, &now)) {
+    MapWindowPoints(nullptr, GetParent(hwnd), reinterpret_cast<POINT*>(&now), 2);
+    if (EqualRect(&now, &r)) return;
+  }
+  MoveWindow(hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
 }
 
 // A closed drop-down list is as high as its font makes it; set its field so that the whole
@@ -125,13 +140,15 @@ HFONT Win32Application::FormWindow::FontFor(Control& c) {
   return form_.UsesDesktopFont() ? desktopFont_ : designFont_;
 }
 
+void Win32Application::FormWindow::ApplyFont(Native& n) {
+  HFONT f = FontFor(*n.model);
+  SendMessageW(n.hwnd, WM_SETFONT, WPARAM(f), TRUE);
+  if (n.frame) SendMessageW(n.frame, WM_SETFONT, WPARAM(f), TRUE);
+  if (n.model->Kind() == ControlKind::ComboBox) FitComboHeight(n);
+}
+
 void Win32Application::FormWindow::ApplyFonts() {
-  for (Native& n : natives_) {
-    HFONT f = FontFor(*n.model);
-    SendMessageW(n.hwnd, WM_SETFONT, WPARAM(f), TRUE);
-    if (n.frame) SendMessageW(n.frame, WM_SETFONT, WPARAM(f), TRUE);
-    if (n.model->Kind() == ControlKind::ComboBox) FitComboHeight(n);
-  }
+  for (Native& n : natives_) ApplyFont(n);
 }
 
 void Win32Application::FormWindow::ApplyDpi(UINT dpi) {

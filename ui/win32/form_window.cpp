@@ -130,7 +130,11 @@ void Win32Application::FormWindow::Realise() {
   form_.AttachPeer(this);
   dpi_ = WindowDpi(hwnd_);
   MakeFonts();
+  deferPages_ = true;
   RealiseChildren(form_, hwnd_);
+  deferPages_ = false;
+  // A timer comes only once nothing is left to paint.
+  if (!deferredPages_.empty()) SetTimer(hwnd_, kDeferredPagesTimer, USER_TIMER_MINIMUM, nullptr);
   for (const auto& c : form_.Components()) Attach(*c);
   form_.OnComponentCreated = [this](Component& c) { Attach(c); };
   ApplyDpi(dpi_);
@@ -168,6 +172,8 @@ void Win32Application::FormWindow::Destroy() {
     t->AttachPeer(nullptr);
   }
   for (Timer* t : timers_) t->AttachPeer(nullptr);
+  for (Control* page : deferredPages_) page->AttachPeer(nullptr);
+  deferredPages_.clear();
   for (Native& n : natives_) {
     n.model->AttachPeer(nullptr);
     if (ATOM a = ATOM(reinterpret_cast<UINT_PTR>(RemovePropW(n.hwnd, kNameProp)))) counted::GlobalDeleteAtom(a);
@@ -268,6 +274,10 @@ LRESULT Win32Application::FormWindow::HandleForm(HWND hwnd, UINT msg, WPARAM wPa
       form_.Close();
       return 0;
     case WM_TIMER: {
+      if (wParam == kDeferredPagesTimer) {
+        RealiseDeferredPages();
+        return 0;
+      }
       const std::size_t i = std::size_t(wParam) - 1;
       if (i < timers_.size()) timers_[i]->Fire();
       return 0;

@@ -20,6 +20,8 @@ inline constexpr wchar_t kPanelClass[] = L"QuorvanePanel";
 inline constexpr wchar_t kButtonProcProp[] = L"QuorvaneButtonProc";
 inline constexpr wchar_t kEditProcProp[] = L"QuorvaneEditProc";
 inline constexpr wchar_t kStatusBarProcProp[] = L"QuorvaneStatusBarProc";
+// The form's own timer; those of its Timer components are numbered from 1.
+inline constexpr UINT_PTR kDeferredPagesTimer = 0x7FFF;
 
 // A function of user32 that older systems lack; null there.
 template <class Fn>
@@ -76,6 +78,10 @@ class Win32Application::FormWindow final : public ControlPeer, public TimerPeer,
   void RealiseChildren(Control& parent, HWND parentHwnd);
   HWND RealiseControl(Control& c, HWND parentHwnd);
   void RealiseLate(Control& c);
+  // Pages out of sight when the form is made wait until its first paint is done, or until one
+  // of them is shown: they are most of its windows, and the window appears sooner without them.
+  void RealiseDeferredPages();
+  bool IsDeferred(const Control& c) const;
   HWND CreateNative(Control& c, HWND parentHwnd, HWND& frame);
   void Attach(Component& c);
   void ReleaseClass();
@@ -90,10 +96,14 @@ class Win32Application::FormWindow final : public ControlPeer, public TimerPeer,
   int Scale(int v) const { return MulDiv(v, int(dpi_), 96); }
   RECT ScaledRect(const Control& c) const;
   void ApplyBounds(Native& n);
+  // Where the control's window belongs, relative to its parent, at this DPI.
+  RECT PlaceFor(const Control& c) const;
+  static void MoveUnlessThere(HWND hwnd, const RECT& r);
   void FitComboHeight(Native& n);
   void FitClientSize();
   void MakeFonts();
   HFONT FontFor(Control& c);
+  void ApplyFont(Native& n);
   void ApplyFonts();
   void ApplyDpi(UINT dpi);
 
@@ -128,6 +138,8 @@ class Win32Application::FormWindow final : public ControlPeer, public TimerPeer,
   HWND hwnd_ = nullptr;
   UINT dpi_ = 96;
   std::vector<Native> natives_;
+  bool deferPages_ = false;  // only while the form is first realised
+  std::vector<Control*> deferredPages_;
   std::vector<Timer*> timers_;
   std::vector<TrayIcon*> trays_;
   std::map<std::wstring, HFONT> ownFonts_;
