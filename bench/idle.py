@@ -130,8 +130,11 @@ def memory(pid):
     roll = _read(f"/proc/{pid}/smaps_rollup") or ""
     private = sum(int(line.split()[1]) for line in roll.splitlines()
                   if line.startswith(("Private_Clean:", "Private_Dirty:")))
+    # Clean private pages are files only this process maps (a font, a library): the kernel can
+    # drop them at will. What the program wrote is the dirty part.
+    dirty = sum(int(line.split()[1]) for line in roll.splitlines() if line.startswith("Private_Dirty:"))
     return {"hwm": kb.get("VmHWM", 0) * 1024, "rss": kb.get("VmRSS", 0) * 1024,
-            "private": private * 1024, "threads": kb.get("Threads", 0)}
+            "private": private * 1024, "dirty": dirty * 1024, "threads": kb.get("Threads", 0)}
 
 
 # --- Wine ----------------------------------------------------------------------------------
@@ -278,6 +281,7 @@ def report(seconds, starts):
         ("peak resident, VmHWM (MiB)", b.idle["hwm"] / mib, q.idle["hwm"] / mib, "{:.1f}"),
         ("resident after idle, VmRSS (MiB)", b.idle["rss"] / mib, q.idle["rss"] / mib, "{:.1f}"),
         ("  of it private (MiB)", b.idle["private"] / mib, q.idle["private"] / mib, "{:.1f}"),
+        ("    of that written, Private_Dirty (MiB)", b.idle["dirty"] / mib, q.idle["dirty"] / mib, "{:.1f}"),
         ("threads after idle", b.idle["threads"], q.idle["threads"], "{:d}"),
     ]
     for k in b.idle["shared"]:
