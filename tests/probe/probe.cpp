@@ -470,6 +470,10 @@ int wmain(int argc, wchar_t** argv) {
     std::fputs("no window of class TFrmQuorvane\n", stderr);
     return 1;
   }
+  // The settings page gets its windows just after the window's first paint, named once whole:
+  // a probe that comes sooner waits for it, as any look at that page would.
+  if (cmd == L"dump" || cmd == L"click" || cmd == L"select")
+    WaitFor(5000, [] { HWND m = MainWindow(); return m && ChildByName(m, L"Card2") != nullptr; });
   if (cmd == L"dump") return Dump(main);
   if (cmd == L"send" && argc > 3) {
     // WM_HELP carries a pointer that the system copies across processes; it must be real.

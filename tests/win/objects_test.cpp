@@ -179,7 +179,8 @@ TEST(Win32Objects, ADayOfWorkLeavesEveryCountWhereItBegan) {
     prompt->ShowUpdateStatus(L"https://a.test/notice");
     form.SetVisible(true);
     Paint(hwnd, true);
-    Pump();
+    // The settings page is made once the first paint is done: the window is whole with it.
+    ASSERT_TRUE(PumpUntil([&] { return Named(hwnd, L"EditInfo") != nullptr; }));
     withWindow = LiveObjects();
     std::printf("objects with the window: %s\n", Describe(withWindow).c_str());
     EXPECT_GT(withWindow[ObjectKind::Window], atStart[ObjectKind::Window] + 30);

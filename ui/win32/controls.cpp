@@ -80,9 +80,8 @@ HWND Win32Application::FormWindow::RealiseControl(Control& c, HWND parentHwnd) {
   HWND frame = nullptr;
   HWND h = CreateNative(c, parentHwnd, frame);
   if (!h) return nullptr;
-  if (!c.Name().empty())
-    SetPropW(h, kNameProp, reinterpret_cast<HANDLE>(UINT_PTR(counted::GlobalAddAtomW(c.Name().c_str()))));
   natives_.push_back({&c, h, frame});
+  if (!nameLater_) NameWindow(natives_.back());
   c.AttachPeer(this);
   // The model may have changed before its window existed; bring the window up to date.
   for (Prop p : {Prop::Enabled, Prop::Checked, Prop::Items, Prop::Position, Prop::Hint}) {
@@ -111,12 +110,21 @@ void Win32Application::FormWindow::RealiseLate(Control& c) {
   }
   if (!parentHwnd) return;
   const std::size_t first = natives_.size();
-  if (!RealiseControl(c, parentHwnd)) return;
+  // Named only once finished, so that whoever looks for them by name finds them whole.
+  nameLater_ = true;
+  RealiseControl(c, parentHwnd);
+  nameLater_ = false;
   // The font first: a drop-down list's height follows it, and the bounds then fit it.
   for (std::size_t i = first; i < natives_.size(); ++i) {
     ApplyFont(natives_[i]);
     ApplyBounds(natives_[i]);
   }
+  for (std::size_t i = first; i < natives_.size(); ++i) NameWindow(natives_[i]);
+}
+
+void Win32Application::FormWindow::NameWindow(const Native& n) {
+  if (!n.model->Name().empty())
+    SetPropW(n.hwnd, kNameProp, reinterpret_cast<HANDLE>(UINT_PTR(counted::GlobalAddAtomW(n.model->Name().c_str()))));
 }
 
 bool Win32Application::FormWindow::IsDeferred(const Control& c) const {
@@ -127,7 +135,11 @@ void Win32Application::FormWindow::RealiseDeferredPages() {
   KillTimer(hwnd_, kDeferredPagesTimer);
   std::vector<Control*> pages;
   pages.swap(deferredPages_);
-  for (Control* page : pages) RealiseLate(*page);
+  for (Control* page : pages) {
+    RealiseLate(*page);
+    // Not made (no window to be had): it must not keep pointing at us.
+    if (!Find(*page)) page->AttachPeer(nullptr);
+  }
 }
 
 Win32Application::FormWindow::Native* Win32Application::FormWindow::Find(Control& c) {

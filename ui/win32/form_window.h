@@ -82,6 +82,7 @@ class Win32Application::FormWindow final : public ControlPeer, public TimerPeer,
   // of them is shown: they are most of its windows, and the window appears sooner without them.
   void RealiseDeferredPages();
   bool IsDeferred(const Control& c) const;
+  void NameWindow(const Native& n);
   HWND CreateNative(Control& c, HWND parentHwnd, HWND& frame);
   void Attach(Component& c);
   void ReleaseClass();
@@ -139,6 +140,7 @@ class Win32Application::FormWindow final : public ControlPeer, public TimerPeer,
   UINT dpi_ = 96;
   std::vector<Native> natives_;
   bool deferPages_ = false;  // only while the form is first realised
+  bool nameLater_ = false;   // while RealiseLate makes windows
   std::vector<Control*> deferredPages_;
   std::vector<Timer*> timers_;
   std::vector<TrayIcon*> trays_;
