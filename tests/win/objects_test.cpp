@@ -17,6 +17,7 @@
 #include "theme/theme.h"
 #include "ui/win32/object_count.h"
 #include "ui/win32/win32_ui.h"
+#include "named_child.h"
 #include "update/prompt_win32.h"
 
 namespace {
@@ -94,26 +95,7 @@ void Paint(HWND form, bool all) {
                RDW_UPDATENOW | RDW_ALLCHILDREN | (all ? RDW_INVALIDATE | RDW_ERASE | RDW_FRAME : 0u));
 }
 
-struct NameSearch {
-  const wchar_t* name;
-  HWND found = nullptr;
-};
-
-BOOL CALLBACK FindNamed(HWND h, LPARAM lp) {
-  auto* s = reinterpret_cast<NameSearch*>(lp);
-  wchar_t name[64] = {};
-  if (ATOM a = ATOM(reinterpret_cast<UINT_PTR>(GetPropW(h, ui::win32::kNameProp))))
-    GlobalGetAtomNameW(a, name, 64);
-  if (lstrcmpW(name, s->name) != 0) return TRUE;
-  s->found = h;
-  return FALSE;
-}
-
-HWND Named(HWND form, const wchar_t* name) {
-  NameSearch s{name};
-  EnumChildWindows(form, FindNamed, reinterpret_cast<LPARAM>(&s));
-  return s.found;
-}
+HWND Named(HWND form, const wchar_t* name) { return named::Child(form, name); }
 
 // A press and release of the left button in the middle of a styled button.
 void ClickButton(HWND button) {

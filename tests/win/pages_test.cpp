@@ -7,28 +7,11 @@
 #include "ui/control.h"
 #include "ui/form.h"
 #include "ui/win32/win32_ui.h"
+#include "named_child.h"
 
 namespace {
 
-struct NameSearch {
-  const wchar_t* name;
-  HWND found = nullptr;
-};
-
-BOOL CALLBACK FindNamed(HWND h, LPARAM lp) {
-  auto* s = reinterpret_cast<NameSearch*>(lp);
-  wchar_t name[64] = {};
-  if (ATOM a = ATOM(reinterpret_cast<UINT_PTR>(GetPropW(h, ui::win32::kNameProp)))) GlobalGetAtomNameW(a, name, 64);
-  if (lstrcmpW(name, s->name) != 0) return TRUE;
-  s->found = h;
-  return FALSE;
-}
-
-HWND Named(HWND form, const wchar_t* name) {
-  NameSearch s{name};
-  EnumChildWindows(form, FindNamed, reinterpret_cast<LPARAM>(&s));
-  return s.found;
-}
+HWND Named(HWND form, const wchar_t* name) { return named::Child(form, name); }
 
 // Runs the loop until NAME has a window, for at most 5 s.
 HWND PumpUntilNamed(HWND form, const wchar_t* name) {
@@ -45,7 +28,9 @@ HWND PumpUntilNamed(HWND form, const wchar_t* name) {
   }
 }
 
-struct TwoPages {
+// A form of two pages, the second hidden; made at once, as the program's form is.
+class Win32Pages : public ::testing::Test {
+ protected:
   ui::Form form{nullptr, L"FrmPages", L"TQuorvanePagesTest"};
   ui::PageControl* pages = nullptr;
   ui::CheckBox* box = nullptr;
@@ -53,7 +38,7 @@ struct TwoPages {
   ui::Label* label = nullptr;
   ui::GroupBox* group = nullptr;
 
-  TwoPages() {
+  void SetUp() override {
     form.SetBounds({0, 0, 500, 450});
     pages = &form.Create<ui::PageControl>(L"PnlMain", &form);
     pages->SetBounds({0, 52, 500, 398});
@@ -70,45 +55,48 @@ struct TwoPages {
     list = &form.Create<ui::ComboBox>(L"EditMinute", &pages->PageAt(1));
     list->SetBounds({372, 146, 81, 21});
     list->SetItems({L"5", L"10", L"15"});
+    application.CreateForm(form);
+    hwnd = reinterpret_cast<HWND>(form.Handle());
+    ASSERT_TRUE(hwnd);
   }
+  void TearDown() override { application.ReleaseForm(); }
+
+  // The model outlives its windows, which the application takes down when it goes.
+  ui::win32::Win32Application application{GetModuleHandleW(nullptr)};
+  HWND hwnd = nullptr;
 };
 
-TEST(Win32Pages, AHiddenPageIsMadeAfterTheFirstPaintAsTheModelThenIs) {
-  TwoPages t;
-  ui::win32::Win32Application application(GetModuleHandleW(nullptr));
-  application.CreateForm(t.form);
-  HWND hwnd = reinterpret_cast<HWND>(t.form.Handle());
-  ASSERT_TRUE(hwnd);
+TEST_F(Win32Pages, AHiddenPageIsMadeAfterTheFirstPaintAsTheModelThenIs) {
   EXPECT_TRUE(Named(hwnd, L"LblPhys"));
   EXPECT_FALSE(Named(hwnd, L"Card2"));
   EXPECT_FALSE(Named(hwnd, L"EditMinute"));
 
   // Changes before its windows exist are what they show.
-  t.box->SetChecked(true);
-  t.box->SetCaption(L"Every minute");
-  t.list->SetItemIndex(2);
-  t.list->SetEnabled(false);
-  t.form.UseDesktopFont();  // as the program's form does once made
-  t.form.SetVisible(true);
-  HWND list = PumpUntilNamed(hwnd, L"EditMinute");
-  ASSERT_TRUE(list);
-  HWND box = Named(hwnd, L"ChkMinute");
-  ASSERT_TRUE(box);
+  box->SetChecked(true);
+  box->SetCaption(L"Every minute");
+  list->SetItemIndex(2);
+  list->SetEnabled(false);
+  form.UseDesktopFont();  // as the program's form does once made
+  form.SetVisible(true);
+  HWND listWnd = PumpUntilNamed(hwnd, L"EditMinute");
+  ASSERT_TRUE(listWnd);
+  HWND boxWnd = Named(hwnd, L"ChkMinute");
+  ASSERT_TRUE(boxWnd);
   EXPECT_FALSE(IsWindowVisible(Named(hwnd, L"Card2")));
-  EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendMessageW(boxWnd, BM_GETCHECK, 0, 0), BST_CHECKED);
   wchar_t caption[32] = {};
-  GetWindowTextW(box, caption, 32);
+  GetWindowTextW(boxWnd, caption, 32);
   EXPECT_STREQ(caption, L"Every minute");
-  EXPECT_EQ(SendMessageW(list, CB_GETCOUNT, 0, 0), 3);
-  EXPECT_EQ(SendMessageW(list, CB_GETCURSEL, 0, 0), 2);
-  EXPECT_FALSE(IsWindowEnabled(list));
+  EXPECT_EQ(SendMessageW(listWnd, CB_GETCOUNT, 0, 0), 3);
+  EXPECT_EQ(SendMessageW(listWnd, CB_GETCURSEL, 0, 0), 2);
+  EXPECT_FALSE(IsWindowEnabled(listWnd));
   const LRESULT font = SendMessageW(Named(hwnd, L"LblPhys"), WM_GETFONT, 0, 0);
-  EXPECT_EQ(SendMessageW(list, WM_GETFONT, 0, 0), font);
+  EXPECT_EQ(SendMessageW(listWnd, WM_GETFONT, 0, 0), font);
   HWND frame = GetWindow(Named(hwnd, L"GroupBox1"), GW_CHILD);
   ASSERT_TRUE(frame);
-  EXPECT_EQ(SendMessageW(frame, WM_GETFONT, 0, 0), font) << "the group box's caption";
+  EXPECT_EQ(SendMessageW(frame, WM_GETFONT, 0, 0), font) << "the group boxWnd's caption";
   RECT r;
-  GetWindowRect(box, &r);
+  GetWindowRect(boxWnd, &r);
   MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&r), 2);
   HDC screen = GetDC(nullptr);
   const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
@@ -116,26 +104,20 @@ TEST(Win32Pages, AHiddenPageIsMadeAfterTheFirstPaintAsTheModelThenIs) {
   EXPECT_EQ(r.left, MulDiv(17, dpi, 96));
   EXPECT_EQ(r.top, MulDiv(52 + 146, dpi, 96));
   EXPECT_EQ(r.right, MulDiv(17 + 328, dpi, 96));
-  // A closed drop-down list keeps the layout's height in the font it got.
-  GetWindowRect(list, &r);
+  // A closed drop-down listWnd keeps the layout's height in the font it got.
+  GetWindowRect(listWnd, &r);
   EXPECT_EQ(r.bottom - r.top, MulDiv(21, dpi, 96));
 
   // Made, it follows the model as every other page does.
-  t.list->SetItemIndex(0);
-  EXPECT_EQ(SendMessageW(list, CB_GETCURSEL, 0, 0), 0);
-  t.pages->SetActivePageIndex(1);
-  EXPECT_TRUE(IsWindowVisible(list));
-  application.ReleaseForm();
+  list->SetItemIndex(0);
+  EXPECT_EQ(SendMessageW(listWnd, CB_GETCURSEL, 0, 0), 0);
+  pages->SetActivePageIndex(1);
+  EXPECT_TRUE(IsWindowVisible(listWnd));
 }
 
-TEST(Win32Pages, ShowingAPageNotYetMadeMakesItAtOnce) {
-  TwoPages t;
-  ui::win32::Win32Application application(GetModuleHandleW(nullptr));
-  application.CreateForm(t.form);
-  HWND hwnd = reinterpret_cast<HWND>(t.form.Handle());
-  ASSERT_TRUE(hwnd);
+TEST_F(Win32Pages, ShowingAPageNotYetMadeMakesItAtOnce) {
   ASSERT_FALSE(Named(hwnd, L"EditMinute"));
-  t.pages->SetActivePageIndex(1);
+  pages->SetActivePageIndex(1);
   HWND card2 = Named(hwnd, L"Card2");
   ASSERT_TRUE(card2);
   EXPECT_TRUE(GetWindowLongW(card2, GWL_STYLE) & WS_VISIBLE);
@@ -153,7 +135,6 @@ TEST(Win32Pages, ShowingAPageNotYetMadeMakesItAtOnce) {
     lists += lstrcmpiW(cls, L"ComboBox") == 0;
   }
   EXPECT_EQ(lists, 1);
-  application.ReleaseForm();
 }
 
 }  // namespace
