@@ -187,7 +187,7 @@ bool IsAutoStartTask(const std::wstring& TaskName) {
 
 EarlyTaskQuery::EarlyTaskQuery(std::wstring TaskName) : name_(std::move(TaskName)) {
   try {
-    thread_ = std::thread([this] {
+    thread_.Start([this] {
       try {
         if (SUCCEEDED(CoInitialize(nullptr))) {
           exists_ = IsAutoStartTask(name_);
@@ -201,12 +201,10 @@ EarlyTaskQuery::EarlyTaskQuery(std::wstring TaskName) : name_(std::move(TaskName
   }
 }
 
-EarlyTaskQuery::~EarlyTaskQuery() {
-  if (thread_.joinable()) thread_.join();
-}
+EarlyTaskQuery::~EarlyTaskQuery() { thread_.Join(); }
 
 bool EarlyTaskQuery::Exists() {
-  if (thread_.joinable()) thread_.join();
+  thread_.Join();
   return exists_;
 }
 

@@ -2,9 +2,8 @@
 #pragma once
 
 #include <string>
-#include <thread>
-
 #include "autostart/TaskSchedApi.h"
+#include "platform/threads.h"
 
 namespace Vel::AutoStart::UAC {
 
@@ -30,7 +29,7 @@ class EarlyTaskQuery {
  private:
   std::wstring name_;
   bool exists_ = false;  // written by the thread, read after joining it
-  std::thread thread_;
+  platform::Thread thread_;
 };
 
 }  // namespace Vel::AutoStart::UAC

@@ -43,7 +43,9 @@ target_link_libraries(qprobe PRIVATE user32 gdi32 shell32)
 
 set(GTEST_SRC_DIR /usr/src/googletest CACHE PATH "GoogleTest sources (Debian googletest package)")
 add_library(gtest_win STATIC ${GTEST_SRC_DIR}/googletest/src/gtest-all.cc ${GTEST_SRC_DIR}/googletest/src/gtest_main.cc)
-target_include_directories(gtest_win PUBLIC ${GTEST_SRC_DIR}/googletest/include PRIVATE ${GTEST_SRC_DIR}/googletest)
+# tests/win/gtest_port: GoogleTest's customisation header for the win32 thread model, first.
+target_include_directories(gtest_win PUBLIC ${CMAKE_SOURCE_DIR}/tests/win/gtest_port ${GTEST_SRC_DIR}/googletest/include
+                           PRIVATE ${GTEST_SRC_DIR}/googletest)
 target_compile_options(gtest_win PRIVATE -w)
 file(GLOB WIN_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
 add_executable(win_tests ${WIN_TEST_SOURCES} app/Quorvane.rc)

@@ -1,7 +1,6 @@
 #include "theme/theme.h"
 
 #include <memory>
-#include <stdexcept>
 
 namespace Vel::Theme {
 
@@ -118,7 +117,7 @@ void RegisterButtonStyles() {
 TThemeHelper::TThemeHelper(ui::Component* owner, std::wstring name, ThemePlatform& platform)
     : ui::Component(owner, std::move(name)) {
   auto* form = dynamic_cast<ui::Form*>(owner);
-  if (!form) throw std::invalid_argument("TThemeHelper Owner must be a TForm");
+  if (!form) throw EOwnerNotForm();
   FForm = form;
   FActiveColor = kAccentColor;
   FIsActive = true;

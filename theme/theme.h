@@ -2,6 +2,7 @@
 // frame, and the "Vantorel" family of button looks.
 #pragma once
 
+#include <exception>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -47,6 +48,13 @@ class ThemePlatform {
   virtual ~ThemePlatform() = default;
   // Asks for a dark title bar and frame; a system that cannot keeps the standard one.
   virtual void UseDarkFrame(ui::NativeHandle window) = 0;
+};
+
+// The refusal of an owner that is not a form. Its message is a fixed text, not a std::string: the
+// standard exceptions that carry one bring the runtime's whole second string library into the exe.
+class EOwnerNotForm final : public std::exception {
+ public:
+  const char* what() const noexcept override { return "TThemeHelper Owner must be a TForm"; }
 };
 
 // Gives its owner, a form, the dark frame and the accent line across the top two rows of

@@ -3,15 +3,13 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 
+#include "platform/threads.h"
 #include "ui/form.h"
 
 namespace ui {
@@ -27,15 +25,15 @@ class StopSignal {
 
  private:
   std::atomic<bool> raised_{false};
-  mutable std::mutex mutex_;
-  mutable std::condition_variable cv_;
+  mutable platform::Mutex mutex_;
+  mutable platform::CondVar cv_;
 };
 
 // Procedures handed to the main thread. Queue returns at once; Synchronize returns after the
 // procedure ran, or at once when the main thread no longer drains (the program is ending).
 class MainThreadQueue {
  public:
-  MainThreadQueue() : main_(std::this_thread::get_id()) {}
+  MainThreadQueue() : main_(platform::CurrentThreadId()) {}
   // Called after something was queued, from the queuing thread: nudges the main thread.
   void SetWake(std::function<void()> wake);
   void Queue(std::function<void()> proc);
@@ -44,7 +42,7 @@ class MainThreadQueue {
   void Drain();
   // Main thread, at exit: nothing more runs; waiting workers are released.
   void Shutdown();
-  bool IsMainThread() const { return std::this_thread::get_id() == main_; }
+  bool IsMainThread() const { return platform::CurrentThreadId() == main_; }
   std::size_t Pending() const;
 
  private:
@@ -52,9 +50,9 @@ class MainThreadQueue {
     std::function<void()> proc;
     std::shared_ptr<bool> done;  // set for synchronous tasks
   };
-  std::thread::id main_;
-  mutable std::mutex mutex_;
-  std::condition_variable doneCv_;
+  platform::ThreadId main_;
+  mutable platform::Mutex mutex_;
+  platform::CondVar doneCv_;
   std::deque<Task> tasks_;
   std::function<void()> wake_;
   bool shutdown_ = false;

@@ -1,9 +1,8 @@
 #include "update/update.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
+
+#include "platform/threads.h"
 
 #include "update/strings.h"
 #include "update/version.h"
@@ -15,7 +14,7 @@ using Strings::JsonUnescape;
 
 namespace {
 
-std::mutex gProcessMutex;
+platform::Mutex gProcessMutex;
 std::wstring gUpdateURL;
 int gUpdateOffset = 0;
 
@@ -56,21 +55,21 @@ class WaitingCaller {
  public:
   // Worker: runs proc on the caller's thread and returns when it has run.
   void Run(std::function<void()> proc) {
-    std::unique_lock lock(mutex_);
+    platform::UniqueLock lock(mutex_);
     pending_ = std::move(proc);
-    cv_.notify_all();
-    cv_.wait(lock, [&] { return !pending_; });
+    cv_.NotifyAll();
+    cv_.Wait(lock, [&] { return !pending_; });
   }
   void Finished() {
-    std::lock_guard lock(mutex_);
+    platform::LockGuard lock(mutex_);
     finished_ = true;
-    cv_.notify_all();
+    cv_.NotifyAll();
   }
   // Caller: serves hand-overs until the worker is done.
   void Serve() {
-    std::unique_lock lock(mutex_);
+    platform::UniqueLock lock(mutex_);
     for (;;) {
-      cv_.wait(lock, [&] { return bool(pending_) || finished_; });
+      cv_.Wait(lock, [&] { return bool(pending_) || finished_; });
       if (!pending_) return;
       auto proc = std::move(pending_);
       lock.unlock();
@@ -80,13 +79,13 @@ class WaitingCaller {
       }
       lock.lock();
       pending_ = nullptr;
-      cv_.notify_all();
+      cv_.NotifyAll();
     }
   }
 
  private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
+  platform::Mutex mutex_;
+  platform::CondVar cv_;
   std::function<void()> pending_;
   bool finished_ = false;
 };
@@ -208,7 +207,7 @@ void HandleResponse(const std::wstring& Response, UpdatePrompt& Prompt, const TS
 
 void CheckUpdate(const TCheckContext& Context, const std::wstring& AURL, TUpdateProc AProc, int AOffset) {
   {
-    std::lock_guard lock(gProcessMutex);
+    platform::LockGuard lock(gProcessMutex);
     gUpdateURL = AURL;
     gUpdateOffset = AOffset;
   }
@@ -224,7 +223,8 @@ void CheckUpdate(const TCheckContext& Context, const std::wstring& AURL, TUpdate
   auto caller = std::make_shared<WaitingCaller>();
   const bool served = queue && queue->IsMainThread();
   try {
-    std::thread worker([ctx = Context, url = AURL, caller, served, queue] {
+    platform::Thread worker;
+    if (!worker.Start([ctx = Context, url = AURL, caller, served, queue] {
       try {
         RunCheck(ctx, url, nullptr, [&](std::function<void()> handler) {
           if (served) caller->Run(std::move(handler));
@@ -233,21 +233,22 @@ void CheckUpdate(const TCheckContext& Context, const std::wstring& AURL, TUpdate
       } catch (...) {
       }
       caller->Finished();
-    });
+    }))
+      return;
     if (served) caller->Serve();
-    worker.join();
+    worker.Join();
   } catch (...) {
     // No thread: there is nothing to wait for and no one to tell.
   }
 }
 
 std::wstring UpdateURL() {
-  std::lock_guard lock(gProcessMutex);
+  platform::LockGuard lock(gProcessMutex);
   return gUpdateURL;
 }
 
 int UpdateOffset() {
-  std::lock_guard lock(gProcessMutex);
+  platform::LockGuard lock(gProcessMutex);
   return gUpdateOffset;
 }
 

@@ -1,10 +1,10 @@
 #include <windows.h>
 #include <winhttp.h>
 
-#include <mutex>
 #include <random>
 
 #include "config/config.h"
+#include "platform/threads.h"
 #include "ui/win32/win32_ui.h"
 #include "update/update_win32.h"
 #include "update/version.h"
@@ -147,7 +147,7 @@ class Win32IdentifierSource final : public IdentifierSource {
     generator_.seed(seed);
   }
   std::uint32_t Random(std::uint32_t Below) override {
-    std::lock_guard lock(mutex_);
+    platform::LockGuard lock(mutex_);
     return std::uniform_int_distribution<std::uint32_t>(0, Below - 1)(generator_);
   }
   TLocalTime Now() override {
@@ -157,7 +157,7 @@ class Win32IdentifierSource final : public IdentifierSource {
   }
 
  private:
-  std::mutex mutex_;
+  platform::Mutex mutex_;
   std::mt19937 generator_;
 };
 

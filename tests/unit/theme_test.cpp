@@ -185,7 +185,7 @@ TEST_F(ThemeHelperTest, RefusesAnOwnerThatIsNotAForm) {
   try {
     panel.Create<Vel::Theme::TThemeHelper>(L"", platform);
     FAIL() << "a panel was accepted";
-  } catch (const std::invalid_argument& e) {
+  } catch (const std::exception& e) {
     EXPECT_STREQ(e.what(), "TThemeHelper Owner must be a TForm");
   }
   EXPECT_EQ(form.Components().size(), before);

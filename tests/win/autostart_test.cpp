@@ -7,7 +7,6 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "autostart/autostart.h"
@@ -676,10 +675,12 @@ TEST(AutoStartTaskWine, OperationsReturnAgainstTheRealService) {
 // A thread that never initialized COM: the request for COM security fails and nothing happens.
 TEST(AutoStartTaskWine, WithoutComNothingHappens) {
   bool exists = true;
-  std::thread([&] {
+  platform::Thread worker;
+  worker.Start([&] {
     UAC::SetAutoStartTask(L"QuorvaneWinTestTask", true, 60);
     exists = UAC::IsAutoStartTask(L"QuorvaneWinTestTask");
-  }).join();
+  });
+  worker.Join();
   EXPECT_FALSE(exists);
 }
 

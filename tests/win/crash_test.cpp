@@ -7,10 +7,10 @@
 
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "crash/crash_report.h"
+#include "platform/threads.h"
 
 namespace {
 
@@ -32,7 +32,9 @@ TEST(CrashChild, Crashes) {
     *nowhere = 1;
   } else if (how == L"throw") {
     // An exception escaping a worker thread.
-    std::thread([] { throw 42; }).join();
+    platform::Thread worker;
+    worker.Start([] { throw 42; });
+    worker.Join();
   }
 }
 

@@ -6,8 +6,8 @@
 
 #include <atomic>
 #include <string>
-#include <thread>
 
+#include "platform/threads.h"
 #include "ui/form.h"
 #include "ui/win32/win32_ui.h"
 #include "update/prompt_win32.h"
@@ -128,7 +128,8 @@ BOOL CALLBACK FindPrompt(HWND h, LPARAM lp) {
 PromptSeen ShowAndLook(ui::Application& app, const std::wstring& flag) {
   PromptSeen seen;
   const DWORD uiThread = GetCurrentThreadId();
-  std::thread watcher([&] {
+  platform::Thread watcher;
+  watcher.Start([&] {
     PromptSearch shown{true};
     for (int i = 0; i < 2400 && !shown.found; ++i, Sleep(25))
       EnumThreadWindows(uiThread, FindPrompt, reinterpret_cast<LPARAM>(&shown));
@@ -150,7 +151,7 @@ PromptSeen ShowAndLook(ui::Application& app, const std::wstring& flag) {
   answer.Update = L"https://a.test/setup.exe";
   answer.Info.Flag = flag;
   const bool yes = Vel::Update::Win32UpdatePrompt(app, L"en", L"Quorvane")->UpdateDialog(L"", answer);
-  watcher.join();
+  watcher.Join();
   EXPECT_FALSE(yes);
   return seen;
 }
