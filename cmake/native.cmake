@@ -37,6 +37,8 @@ if(QUORVANE_WIN_BUILD)
   set(_wine_env "QUORVANE_WIN_BUILD=${QUORVANE_WINE_BUILD}" "QUORVANE_SOURCE=${CMAKE_SOURCE_DIR}")
   add_test(NAME imports COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/e2e/check_imports.py
            ${QUORVANE_WIN_BUILD}/Quorvane.exe)
+  add_test(NAME manifest COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/e2e/check_manifest.py
+           ${QUORVANE_WIN_BUILD}/Quorvane.exe)
   add_test(NAME win_tests COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/e2e/run_win_tests.py)
   add_test(NAME e2e COMMAND python3 -m unittest discover -v -p "e2e_*.py"
            WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/e2e)

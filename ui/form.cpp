@@ -54,6 +54,17 @@ MenuItem* PopupMenu::FindCommand(int command) const {
   return nullptr;
 }
 
+std::uint32_t TrayRetryPause(int retry, std::uint32_t unitMs) {
+  constexpr std::uint32_t kLongest = 60, kBudget = 300;
+  std::uint32_t before = 0, pause = 1;
+  for (int i = 0; i < retry && before < kBudget; ++i) {
+    before += pause;
+    pause = pause * 2 < kLongest ? pause * 2 : kLongest;
+  }
+  if (retry < 0 || before >= kBudget) return 0;
+  return (pause < kBudget - before ? pause : kBudget - before) * unitMs;
+}
+
 TrayIcon::~TrayIcon() {
   destroying_ = true;
   if (peer_) {

@@ -131,6 +131,11 @@ class ImageList : public Component {
   int Count = 0;
 };
 
+// The pause before the given retry (0 first) to put a tray icon into a notification area that
+// refused it, as at a busy logon: about 1, 2, 4, 8 ... units, none longer than 60, until 300
+// units have passed in all; then 0, which means give up. A unit is a second.
+std::uint32_t TrayRetryPause(int retry, std::uint32_t unitMs = 1000);
+
 class TrayIcon;
 class TrayIconPeer {
  public:

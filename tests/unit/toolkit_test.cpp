@@ -102,3 +102,17 @@ TEST(DecimalText, MatchesTheRuntimesDigitsAtTheEdges) {
   }
   EXPECT_EQ(ui::DecimalText(-42), std::to_wstring(-42));
 }
+
+TEST(Toolkit, TrayRetryPausesGrowToAMinuteAndStopAfterFiveMinutes) {
+  // Retry, pause in seconds: doubling, at most a minute, the last one trimmed to end at 300 s.
+  const std::uint32_t expected[] = {1, 2, 4, 8, 16, 32, 60, 60, 60, 57, 0, 0};
+  std::uint32_t total = 0;
+  for (int retry = 0; retry < int(std::size(expected)); ++retry) {
+    EXPECT_EQ(ui::TrayRetryPause(retry), expected[retry] * 1000) << "retry " << retry;
+    total += ui::TrayRetryPause(retry, 1);
+  }
+  EXPECT_EQ(total, 300u);
+  EXPECT_EQ(ui::TrayRetryPause(-1), 0u);
+  EXPECT_EQ(ui::TrayRetryPause(INT_MAX), 0u);
+  EXPECT_EQ(ui::TrayRetryPause(3, 10), 80u);  // the unit scales every pause
+}

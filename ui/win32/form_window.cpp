@@ -278,6 +278,10 @@ LRESULT Win32Application::FormWindow::HandleForm(HWND hwnd, UINT msg, WPARAM wPa
         RealiseDeferredPages();
         return 0;
       }
+      if (wParam == kTrayRetryTimer) {
+        RetryTray();
+        return 0;
+      }
       const std::size_t i = std::size_t(wParam) - 1;
       if (i < timers_.size()) timers_[i]->Fire();
       return 0;

@@ -22,6 +22,7 @@ inline constexpr wchar_t kEditProcProp[] = L"QuorvaneEditProc";
 inline constexpr wchar_t kStatusBarProcProp[] = L"QuorvaneStatusBarProc";
 // The form's own timer; those of its Timer components are numbered from 1.
 inline constexpr UINT_PTR kDeferredPagesTimer = 0x7FFF;
+inline constexpr UINT_PTR kTrayRetryTimer = 0x7FFE;
 
 // A function of user32 that older systems lack; null there.
 template <class Fn>
@@ -110,6 +111,9 @@ class Win32Application::FormWindow final : public ControlPeer, public TimerPeer,
 
   // The tray icon, its balloon and its menu.
   void TrayUpdate(TrayIcon& icon, DWORD message);
+  // A shell that refused the icon is asked again, after growing pauses.
+  void ScheduleTrayRetry();
+  void RetryTray();
   void MakeTrayImages();
   // The program's icon at the window's DPI, for its title bar and the taskbar.
   void MakeWindowIcons();
@@ -155,6 +159,8 @@ class Win32Application::FormWindow final : public ControlPeer, public TimerPeer,
   HICON windowIcons_[2] = {nullptr, nullptr};  // ICON_SMALL, ICON_BIG
   HICON classIcons_[2] = {nullptr, nullptr};   // the form class's, while this form registered it
   UINT taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+  int trayRetry_ = 0;             // retries made since the shell last refused
+  bool trayRetryPending_ = false;  // kTrayRetryTimer is set
 };
 
 }  // namespace ui::win32

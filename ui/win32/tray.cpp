@@ -12,6 +12,11 @@ namespace {
 constexpr UINT kTrayIconId = 1;
 }  // namespace
 
+TrayShell& TrayShellSeam() {
+  static TrayShell shell;
+  return shell;
+}
+
 void Win32Application::FormWindow::MakeTrayImages() {
   for (HICON& i : trayImages_)
     if (i) counted::DestroyIcon(i), i = nullptr;
@@ -31,7 +36,7 @@ void Win32Application::FormWindow::ShowBalloon(TrayIcon& icon, const std::wstrin
   nid.dwInfoFlags = NIIF_INFO;
   lstrcpynW(nid.szInfoTitle, title.c_str(), int(std::size(nid.szInfoTitle)));
   lstrcpynW(nid.szInfo, text.c_str(), int(std::size(nid.szInfo)));
-  Shell_NotifyIconW(NIM_MODIFY, &nid);
+  TrayShellSeam().Notify(NIM_MODIFY, &nid);
 }
 
 void Win32Application::FormWindow::TrayUpdate(TrayIcon& icon, DWORD message) {
@@ -47,7 +52,34 @@ void Win32Application::FormWindow::TrayUpdate(TrayIcon& icon, DWORD message) {
     nid.hIcon = index >= 0 && index < 2 ? trayImages_[index] : nullptr;
     lstrcpynW(nid.szTip, icon.Hint().c_str(), int(std::size(nid.szTip)));
   }
-  if (!Shell_NotifyIconW(message, &nid) && message == NIM_MODIFY) Shell_NotifyIconW(NIM_ADD, &nid);
+  auto notify = TrayShellSeam().Notify;
+  if (message == NIM_DELETE) {
+    notify(NIM_DELETE, &nid);
+    return;
+  }
+  // An add that timed out may still have arrived, and a second add of the same icon fails:
+  // modify first, add only when there is nothing to modify.
+  if ((message == NIM_MODIFY && notify(NIM_MODIFY, &nid)) || notify(NIM_ADD, &nid)) {
+    trayRetry_ = 0;  // a later refusal starts the round of retries afresh
+    return;
+  }
+  // At logon the notification area is often not ready or too busy to answer.
+  ScheduleTrayRetry();
+}
+
+void Win32Application::FormWindow::ScheduleTrayRetry() {
+  if (trayRetryPending_) return;
+  const std::uint32_t pause = TrayRetryPause(trayRetry_, TrayShellSeam().PauseUnitMs);
+  if (pause == 0) return;  // five minutes without a shell: give up until TaskbarCreated
+  trayRetryPending_ = SetTimer(hwnd_, kTrayRetryTimer, pause, nullptr) != 0;
+}
+
+void Win32Application::FormWindow::RetryTray() {
+  KillTimer(hwnd_, kTrayRetryTimer);
+  trayRetryPending_ = false;
+  ++trayRetry_;
+  for (TrayIcon* t : trays_)
+    if (t->Visible() && !t->Destroying()) TrayUpdate(*t, NIM_MODIFY);
 }
 
 void Win32Application::FormWindow::Changed(TrayIcon& icon) {
@@ -78,7 +110,11 @@ void Win32Application::FormWindow::ShowTrayMenu(TrayIcon& icon) {
 
 bool Win32Application::FormWindow::HandleTray(UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == taskbarCreated_ && msg != 0) {
-    // The shell restarted: our icons went with the old taskbar.
+    // The shell restarted: our icons went with the old taskbar. A new shell gets the whole
+    // round of retries again.
+    KillTimer(hwnd_, kTrayRetryTimer);
+    trayRetryPending_ = false;
+    trayRetry_ = 0;
     for (TrayIcon* t : trays_)
       if (t->Visible()) TrayUpdate(*t, NIM_ADD);
     return true;

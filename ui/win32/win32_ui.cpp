@@ -6,8 +6,25 @@
 
 namespace ui::win32 {
 
-HMODULE LoadSystemLibrary(const wchar_t* name) {
-  return LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+const SystemLoader& ThisSystemLoader() {
+  static const SystemLoader loader = [] {
+    SystemLoader l;
+    l.searchFlagKnown = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "AddDllDirectory") != nullptr;
+    wchar_t folder[MAX_PATH];
+    const UINT n = GetSystemDirectoryW(folder, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) l.systemFolder.assign(folder, n);
+    return l;
+  }();
+  return loader;
+}
+
+HMODULE LoadSystemLibrary(const wchar_t* name, const SystemLoader& loader) {
+  if (loader.searchFlagKnown) return loader.loadEx(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // A bare name would be searched for beside the exe and in the current folder first.
+  if (loader.systemFolder.empty()) return nullptr;
+  const std::wstring path = loader.systemFolder + L"\\" + name;
+  // The DLL's own imports are then looked for in System32 too, not beside the exe.
+  return loader.loadEx(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 namespace {

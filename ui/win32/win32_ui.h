@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <memory>
 #include <string>
@@ -19,8 +20,26 @@ inline constexpr wchar_t kNameProp[] = L"QuorvaneName";
 // Tray icon notifications arrive at the form as this message.
 inline constexpr UINT kTrayMessage = WM_APP + 1;
 
+// The notification area as the tray icon reaches it. Tests put a stand-in here that plays a shell
+// too busy to answer at logon, and shorten the pauses between retries.
+struct TrayShell {
+  BOOL(WINAPI* Notify)(DWORD message, PNOTIFYICONDATAW data) = Shell_NotifyIconW;
+  UINT PauseUnitMs = 1000;
+};
+TrayShell& TrayShellSeam();
+
+// How this system loads a DLL from System32 only. The loader's own System32 search flag is
+// known from Windows 8 on, and on 7 only with KB2533623 (the update that brought
+// AddDllDirectory); without it the flag is refused, and the full path does the same.
+struct SystemLoader {
+  bool searchFlagKnown = false;
+  std::wstring systemFolder;  // GetSystemDirectoryW, no trailing backslash
+  HMODULE(WINAPI* loadEx)(LPCWSTR, HANDLE, DWORD) = LoadLibraryExW;
+};
+const SystemLoader& ThisSystemLoader();
+HMODULE LoadSystemLibrary(const wchar_t* name, const SystemLoader& loader);
 // Loads a system DLL from System32 only.
-HMODULE LoadSystemLibrary(const wchar_t* name);
+inline HMODULE LoadSystemLibrary(const wchar_t* name) { return LoadSystemLibrary(name, ThisSystemLoader()); }
 
 class Win32Application final : public ApplicationPlatform {
  public:
