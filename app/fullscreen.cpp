@@ -12,6 +12,9 @@ bool IsForegroundFullScreen(WindowQueries& api) {
   name[255] = 0;
   // The shell's desktop windows cover the monitor but are no full-screen program.
   if (std::wcscmp(name, L"Progman") == 0 || std::wcscmp(name, L"WorkerW") == 0) return false;
+  // An ordinary maximised window reaches past its monitor by its invisible frame wherever no
+  // taskbar keeps it off the edge (auto-hide, a second monitor): a browser, not a game.
+  if (api.MaximisedWithCaption(window)) return false;
   ScreenRect monitor, rect;
   if (!api.MonitorRect(window, monitor) || !api.WindowRect(window, rect)) return false;
   return rect.Left <= monitor.Left && rect.Top <= monitor.Top && rect.Right >= monitor.Right &&

@@ -23,6 +23,8 @@ class WindowQueries {
   // The full rectangle of the window's monitor (primary when it has none); false on failure.
   virtual bool MonitorRect(Handle window, ScreenRect& rect) = 0;
   virtual bool WindowRect(Handle window, ScreenRect& rect) = 0;
+  // Maximised (IsZoomed) with a title bar (WS_CAPTION whole).
+  virtual bool MaximisedWithCaption(Handle window) = 0;
 };
 
 bool IsForegroundFullScreen(WindowQueries& api);

@@ -26,6 +26,10 @@ class Win32WindowQueries final : public WindowQueries {
     rect = {r.left, r.top, r.right, r.bottom};
     return true;
   }
+  bool MaximisedWithCaption(Handle window) override {
+    HWND hwnd = reinterpret_cast<HWND>(window);
+    return IsZoomed(hwnd) && (GetWindowLongW(hwnd, GWL_STYLE) & WS_CAPTION) == WS_CAPTION;
+  }
 };
 
 }  // namespace

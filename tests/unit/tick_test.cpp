@@ -70,6 +70,7 @@ struct FakeWindows : app::WindowQueries {
   std::wstring cls = L"GameWindow";
   app::ScreenRect window{0, 0, 1920, 1080};
   bool monitorOk = true;
+  bool maximisedWithCaption = false;
   Handle Foreground() override { return foreground; }
   Handle Desktop() override { return 1; }
   void ClassName(Handle, wchar_t* name) override { wcsncpy(name, cls.c_str(), 255); }
@@ -81,6 +82,7 @@ struct FakeWindows : app::WindowQueries {
     r = window;
     return true;
   }
+  bool MaximisedWithCaption(Handle) override { return maximisedWithCaption; }
 };
 
 TEST(FullScreen, OnlyAProgramCoveringItsMonitorCounts) {
@@ -99,6 +101,16 @@ TEST(FullScreen, OnlyAProgramCoveringItsMonitorCounts) {
       {"WorkerW", [](FakeWindows& w) { w.cls = L"WorkerW"; }, false},
       {"class names are case-sensitive", [](FakeWindows& w) { w.cls = L"progman"; }, true},
       {"no monitor information", [](FakeWindows& w) { w.monitorOk = false; }, false},
+      // A maximised window with a title bar, its invisible frame past every edge (auto-hidden
+      // taskbar, or a second monitor): a browser, not a game.
+      {"maximised with a caption",
+       [](FakeWindows& w) {
+         w.window = {-8, -8, 1928, 1088};
+         w.maximisedWithCaption = true;
+       },
+       false},
+      {"maximised with a caption, exactly the monitor",
+       [](FakeWindows& w) { w.maximisedWithCaption = true; }, false},
   };
   for (const auto& c : cases) {
     FakeWindows w;
