@@ -6,6 +6,7 @@
 #include "config/config.h"
 #include "platform/threads.h"
 #include "ui/win32/win32_ui.h"
+#include "update/proxy.h"
 #include "update/update_win32.h"
 #include "update/version.h"
 
@@ -28,6 +29,10 @@ struct WinHttpFunctions {
   decltype(&::WinHttpReadData) ReadData = nullptr;
   decltype(&::WinHttpCloseHandle) CloseHandle = nullptr;
   bool loaded = false;
+  // Optional: without them the request goes as WinHTTP makes it.
+  decltype(&::WinHttpSetOption) SetOption = nullptr;
+  decltype(&::WinHttpGetIEProxyConfigForCurrentUser) GetIEProxyConfigForCurrentUser = nullptr;
+  decltype(&::WinHttpGetProxyForUrl) GetProxyForUrl = nullptr;
 };
 
 template <class Fn>
@@ -48,6 +53,9 @@ WinHttpFunctions ResolveWinHttp(HMODULE dll) {
   Resolve(dll, "WinHttpReceiveResponse", f.ReceiveResponse);
   Resolve(dll, "WinHttpReadData", f.ReadData);
   Resolve(dll, "WinHttpCloseHandle", f.CloseHandle);
+  Resolve(dll, "WinHttpSetOption", f.SetOption);
+  Resolve(dll, "WinHttpGetIEProxyConfigForCurrentUser", f.GetIEProxyConfigForCurrentUser);
+  Resolve(dll, "WinHttpGetProxyForUrl", f.GetProxyForUrl);
   f.loaded = f.CrackUrl && f.Open && f.SetTimeouts && f.Connect && f.OpenRequest && f.AddRequestHeaders &&
              f.SendRequest && f.ReceiveResponse && f.ReadData && f.CloseHandle;
   return f;
@@ -73,6 +81,98 @@ class Handle {
 // limits: a limit of ours makes some WinHTTP implementations resolve on an extra thread per
 // request, which an offline start would pay at every attempt.
 constexpr int kTimeoutMs = 30000;
+
+BOOL SetOption(const WinHttpFunctions& f, HINTERNET h, DWORD option, void* value, DWORD size) {
+  if (auto stand_in = HttpTestSeam().SetOption) return stand_in(h, option, value, size);
+  return f.SetOption && f.SetOption(h, option, value, size);
+}
+
+// Text WinHTTP allocated, taken over and freed.
+std::wstring TakeGlobal(LPWSTR text) {
+  std::wstring out = text ? text : L"";
+  if (text) GlobalFree(text);
+  return out;
+}
+
+void SystemVersion(unsigned& major, unsigned& minor) {
+  major = HttpTestSeam().Major;
+  minor = HttpTestSeam().Minor;
+  if (major) return;
+  // The real version, whatever the manifest lets GetVersionEx admit.
+  using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+  auto get = reinterpret_cast<RtlGetVersionFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+  OSVERSIONINFOW info{sizeof info};
+  if (get && get(&info) == 0) major = info.dwMajorVersion, minor = info.dwMinorVersion;
+}
+
+// On Windows 7 and 8.0 TLS 1.1 and 1.2 are off until asked for. Refused (an old 7 without the
+// update that knows them): the defaults stay.
+void EnableModernTls(const WinHttpFunctions& f, HINTERNET session) {
+  unsigned major = 0, minor = 0;
+  SystemVersion(major, minor);
+  if (!NeedsModernTlsSwitch(major, minor)) return;
+  DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_1 |
+                    WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
+  SetOption(f, session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols);
+}
+
+// The user's Internet Options proxy for Url, read afresh for every request. A PAC script or
+// automatic detection is asked on a session of its own, bounded by the same time-outs; the
+// worker this runs on is never waited for at exit.
+TProxyChoice UserProxy(const WinHttpFunctions& f, const std::wstring& agent, const std::wstring& url) {
+  if (!f.GetIEProxyConfigForCurrentUser) return {};
+  WINHTTP_CURRENT_USER_IE_PROXY_CONFIG ie{};
+  if (!f.GetIEProxyConfigForCurrentUser(&ie)) return {};
+  TUserProxySettings settings;
+  settings.AutoDetect = ie.fAutoDetect;
+  settings.AutoConfigUrl = TakeGlobal(ie.lpszAutoConfigUrl);
+  settings.Proxy = TakeGlobal(ie.lpszProxy);
+  settings.Bypass = TakeGlobal(ie.lpszProxyBypass);
+  TAutoProxyAnswer automatic;
+  if (NeedsAutoProxy(settings) && f.GetProxyForUrl) {
+    WINHTTP_AUTOPROXY_OPTIONS options{};
+    if (settings.AutoDetect) {
+      options.dwFlags |= WINHTTP_AUTOPROXY_AUTO_DETECT;
+      options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
+    }
+    if (!settings.AutoConfigUrl.empty()) {
+      options.dwFlags |= WINHTTP_AUTOPROXY_CONFIG_URL;
+      options.lpszAutoConfigUrl = settings.AutoConfigUrl.c_str();
+    }
+    options.fAutoLogonIfChallenged = TRUE;
+    Handle lookup(f, f.Open(agent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                            WINHTTP_NO_PROXY_BYPASS, 0));
+    WINHTTP_PROXY_INFO info{};
+    if (lookup) {
+      f.SetTimeouts(lookup.get(), 0, kTimeoutMs, kTimeoutMs, kTimeoutMs);
+      if (f.GetProxyForUrl(lookup.get(), url.c_str(), &options, &info)) {
+        automatic.Answered = true;
+        automatic.Proxy = TakeGlobal(info.lpszProxy);
+        automatic.Bypass = TakeGlobal(info.lpszProxyBypass);
+        if (info.dwAccessType == WINHTTP_ACCESS_TYPE_NO_PROXY) automatic.Proxy.clear();
+      }
+    }
+  }
+  return ChooseProxy(settings, automatic);
+}
+
+// A session for one request, through the proxy chosen for it. The proxy is given when the
+// session opens, not set later: Wine ignores WINHTTP_OPTION_PROXY, and this works everywhere.
+HINTERNET OpenSession(const WinHttpFunctions& f, const std::wstring& agent, const TProxyChoice& proxy) {
+  HINTERNET session = nullptr;
+  if (proxy.Kind == ProxyKind::Named)
+    session = f.Open(agent.c_str(), WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxy.Proxy.c_str(),
+                     proxy.Bypass.empty() ? WINHTTP_NO_PROXY_BYPASS : proxy.Bypass.c_str(), 0);
+  else if (proxy.Kind == ProxyKind::Direct)
+    session = f.Open(agent.c_str(), WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+  // Nothing set, or a proxy setting WinHTTP refuses: as WinHTTP would go by itself.
+  if (!session)
+    session = f.Open(agent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                     WINHTTP_NO_PROXY_BYPASS, 0);
+  return session;
+}
+
 
 class WinHttpApi final : public HttpApi {
  public:
@@ -100,10 +200,10 @@ class WinHttpApi final : public HttpApi {
     if (parts.lpszExtraInfo) path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
     if (path.empty()) path = L"/";
 
-    Handle session(f, f.Open(UserAgent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                          WINHTTP_NO_PROXY_BYPASS, 0));
+    Handle session(f, OpenSession(f, UserAgent, UserProxy(f, UserAgent, Url)));
     if (!session) return HttpResult::Failed;
     f.SetTimeouts(session.get(), 0, kTimeoutMs, kTimeoutMs, kTimeoutMs);
+    EnableModernTls(f, session.get());
     Handle connection(f, f.Connect(session.get(), host.c_str(), parts.nPort, 0));
     if (!connection) return HttpResult::Failed;
     Handle request(f, f.OpenRequest(connection.get(), L"GET", path.c_str(), nullptr, WINHTTP_NO_REFERER,
@@ -166,6 +266,11 @@ std::wstring OwnVersion() { return GetVersionText(L"%d.%d.%d.%d"); }
 }  // namespace
 
 std::shared_ptr<HttpApi> SystemHttpApi() { return std::make_shared<WinHttpApi>(); }
+
+HttpSeam& HttpTestSeam() {
+  static HttpSeam seam;
+  return seam;
+}
 
 IdentifierSource& SystemIdentifierSource() {
   static Win32IdentifierSource source;

@@ -1,6 +1,8 @@
 // The update check on Windows: WinHTTP, the registry, the version resource and the shell.
 #pragma once
 
+#include <windows.h>
+
 #include <memory>
 #include <string>
 
@@ -11,6 +13,14 @@ namespace Vel::Update {
 
 // WinHTTP, loaded from System32 on first use.
 std::shared_ptr<HttpApi> SystemHttpApi();
+
+// What the Windows-side tests put in place of what they cannot change on the system under test:
+// an option call that refuses, another system version.
+struct HttpSeam {
+  BOOL(WINAPI* SetOption)(LPVOID handle, DWORD option, LPVOID buffer, DWORD length) = nullptr;  // null: WinHTTP's
+  unsigned Major = 0, Minor = 0;  // 0.0: the system's own
+};
+HttpSeam& HttpTestSeam();
 // Seeded once per process.
 IdentifierSource& SystemIdentifierSource();
 // The identifier under HKEY_CURRENT_USER\Software\Vantorel.

@@ -2,10 +2,12 @@
 its notice strip, and the notice bar, in the user's language. Every address handed to the
 shell lands in the probe's log instead of a browser."""
 import json
+import struct
 import subprocess
 import time
 import unittest
 
+from http_service import LoopbackProxy
 from program_test import ARTEFACTS, EXE, ProgramTest
 
 IDYES = 6
@@ -235,6 +237,52 @@ class EnglishUser(UpdateTest):
         self.assertEqual(self.wait_opened(1), [NOTICE])
         # Everything else keeps its place.
         self.assertEqual(d["by_name"]["BtnClean"]["rect"], self.dump()["by_name"]["BtnClean"]["rect"])
+
+
+class BehindTheUsersProxy(UpdateTest):
+    """The proxy a user set in Internet Options, stored as Internet Options stores it, carries
+    the check; the service sees the same request as without it."""
+    lang = "en_US.UTF-8"
+    INTERNET = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings"
+
+    def set_proxy(self, address):
+        self.addCleanup(self.clear_proxy)
+        self.reg("add", self.INTERNET, "/v", "ProxyEnable", "/t", "REG_DWORD", "/d", "1", "/f")
+        self.reg("add", self.INTERNET, "/v", "ProxyServer", "/t", "REG_SZ", "/d", address, "/f")
+        # The connection record: version 0x46, a change counter, flags direct|proxy, the server,
+        # no bypass list, no script address.
+        server = address.encode()
+        record = struct.pack("<IIII", 0x46, 1, 3, len(server)) + server + struct.pack("<II", 0, 0) + bytes(32)
+        self.reg("add", self.INTERNET + r"\Connections", "/v", "DefaultConnectionSettings", "/t", "REG_BINARY",
+                 "/d", record.hex(), "/f")
+
+    def clear_proxy(self):
+        self.reg("delete", self.INTERNET, "/v", "ProxyEnable", "/f")
+        self.reg("delete", self.INTERNET, "/v", "ProxyServer", "/f")
+        self.reg("delete", self.INTERNET + r"\Connections", "/v", "DefaultConnectionSettings", "/f")
+
+    def test_the_check_goes_through_the_proxy_and_its_answer_is_shown(self):
+        # Without a proxy first: the request as the service receives it.
+        self.start(answer(notify=NOTICE))
+        self.probe("wait-visible", 20000)
+        self.wait_bar()
+        [direct] = self.service.requests()
+        self.session.restart_programs()
+
+        with LoopbackProxy() as proxy:
+            self.set_proxy(proxy.address)
+            self.start(answer(notify=NOTICE))
+            self.probe("wait-visible", 20000)
+            d = self.wait_bar()  # the answer the proxy relayed, shown
+            self.session.screenshot(ARTEFACTS / "update-through-proxy.png")
+            self.assertEqual(d["by_name"]["StatusBar"]["text"], "Update available")
+            [seen] = proxy.requests()
+            self.assertEqual((seen["method"], seen["target"]), ("GET", "http://127.0.0.1:47380/api.init.php"))
+            [relayed] = self.service.requests()
+            # The same request, header for header, as without the proxy.
+            self.assertEqual((relayed["method"], relayed["path"], relayed["query"]),
+                             (direct["method"], direct["path"], direct["query"]))
+            self.assertEqual(relayed["headers"], direct["headers"])
 
 
 class FrenchUser(UpdateTest):

@@ -8,8 +8,11 @@ Runs in a thread of the test runner on a free port of 127.0.0.1:
   /redirect         302 to /text
   /answer           an answer that offers an update and a notice
   /record/TAG       answers like /answer and keeps the headers; /log/TAG gives them back like /echo
+  /proxied          the targets of the requests that came to it as to a proxy, one a line
+It is also its own proxy: a request for another host is noted and served from its path.
 A second address, closed_url, has its port taken but not listening: connections are refused.
 """
+import http.client
 import http.server
 import os
 import socket
@@ -37,6 +40,13 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         self.wfile.write(body)
 
     def do_GET(self):
+        # A request for another host came to it as to a proxy: by its absolute address, or (as
+        # Wine 8's WinHTTP sends it) by its path, with the other host in Host.
+        own = f"127.0.0.1:{self.server.server_address[1]}"
+        target = self.path if self.path.startswith("http://") else f"http://{self.headers.get('Host', own)}{self.path}"
+        if not target.startswith(f"http://{own}/"):
+            with self.server.lock:
+                self.server.proxied.append(target)
         path = urllib.parse.urlsplit(self.path).path
         lines = "".join(f"{k}: {v}\n" for k, v in self.headers.items()).encode("utf-8")
         if path == "/echo":
@@ -64,6 +74,9 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             with self.server.lock:
                 self.server.records.setdefault(path[8:], []).append(lines)
             self._send(ANSWER, content_type="application/json")
+        elif path == "/proxied":
+            with self.server.lock:
+                self._send("".join(p + "\n" for p in self.server.proxied).encode())
         elif path.startswith("/log/"):
             with self.server.lock:
                 self._send(b"".join(self.server.records.get(path[5:], [])))
@@ -79,6 +92,7 @@ class TestService:
         self.server.daemon_threads = True
         self.server.lock = threading.Lock()
         self.server.records = {}
+        self.server.proxied = []
         self.url = f"http://127.0.0.1:{self.server.server_address[1]}"
         self.closed = socket.socket()
         self.closed.bind(("127.0.0.1", 0))
@@ -159,6 +173,72 @@ class UpdateService:
         """The requests once there are `count` of them, or whatever came by the deadline."""
         with self.server.lock:
             self.server.changed.wait_for(lambda: len(self.server.requests) >= count, timeout)
+            return list(self.server.requests)
+
+    def __exit__(self, *exc):
+        self.server.shutdown()
+        self.server.server_close()
+        self.thread.join(timeout=10)
+        return False
+
+
+class _ProxyHandler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    # A proxy's own headers, which it takes off before passing the request on.
+    HOP_BY_HOP = {"proxy-connection", "proxy-authorization", "proxy-authenticate"}
+
+    def log_message(self, *args):
+        pass
+
+    def _relay(self):
+        # By absolute address, or (as Wine 8's WinHTTP sends it) by path with the host in Host.
+        parts = urllib.parse.urlsplit(self.path)
+        host = parts.netloc or self.headers.get("Host", "")
+        path = urllib.parse.urlunsplit(("", "", parts.path, parts.query, "")) or "/"
+        with self.server.lock:
+            self.server.requests.append({"method": self.command, "target": f"http://{host}{path}",
+                                         "headers": list(self.headers.items())})
+        name, _, port = host.partition(":")
+        if name != "127.0.0.1":  # nothing a test starts may reach another host
+            self.send_error(403)
+            return
+        head = [f"{self.command} {path} HTTP/1.1"]
+        head += [f"{k}: {v}" for k, v in self.headers.items() if k.lower() not in self.HOP_BY_HOP]
+        try:
+            with socket.create_connection(("127.0.0.1", int(port or 80)), timeout=30) as upstream:
+                upstream.sendall(("\r\n".join(head) + "\r\n\r\n").encode("latin-1"))
+                response = http.client.HTTPResponse(upstream, method=self.command)
+                response.begin()
+                body = response.read()
+            self.send_response(response.status)
+            for k, v in response.getheaders():
+                if k.lower() not in ("content-length", "transfer-encoding", "connection"):
+                    self.send_header(k, v)
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+        except OSError:
+            self.send_error(502)
+
+    do_GET = do_HEAD = _relay
+
+
+class LoopbackProxy:
+    """A forward proxy on a free loopback port: notes every request (method, target, headers as
+    they came) and relays it, without its proxy headers, to the loopback address it names."""
+
+    def __enter__(self):
+        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), _ProxyHandler)
+        self.server.daemon_threads = True
+        self.server.lock = threading.Lock()
+        self.server.requests = []
+        self.address = f"127.0.0.1:{self.server.server_address[1]}"
+        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
+        self.thread.start()
+        return self
+
+    def requests(self):
+        with self.server.lock:
             return list(self.server.requests)
 
     def __exit__(self, *exc):

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "config/config.h"
+#include "update/proxy.h"
 #include "update/strings.h"
 #include "update/update.h"
 #include "update/version.h"
@@ -701,3 +702,48 @@ TEST(VersionText, OnlyWebAddressesCountAsSuch) {
 }
 
 }  // namespace
+
+TEST(UserProxy, TheAutomaticAnswerThenTheServerSetByHandThenNothing) {
+  using Vel::Update::ProxyKind;
+  using Vel::Update::TAutoProxyAnswer;
+  using Vel::Update::TProxyChoice;
+  using Vel::Update::TUserProxySettings;
+  const TUserProxySettings manual{false, L"", L"proxy:8080", L"<local>"};
+  const TUserProxySettings pac{false, L"http://wpad/proxy.pac", L"", L""};
+  const TUserProxySettings detectAndManual{true, L"", L"proxy:8080", L""};
+  const TAutoProxyAnswer none;
+  const TAutoProxyAnswer viaPac{true, L"pac-proxy:3128", L"*.corp"};
+  const TAutoProxyAnswer direct{true, L"", L""};
+  struct Case {
+    const char* name;
+    TUserProxySettings settings;
+    TAutoProxyAnswer automatic;
+    TProxyChoice expected;
+  } cases[] = {
+      {"nothing set", {}, none, {ProxyKind::Default, L"", L""}},
+      {"a blank server", {false, L"", L"  ", L""}, none, {ProxyKind::Default, L"", L""}},
+      {"a server set by hand, with its bypass list", manual, none, {ProxyKind::Named, L"proxy:8080", L"<local>"}},
+      {"the PAC script names a proxy", pac, viaPac, {ProxyKind::Named, L"pac-proxy:3128", L"*.corp"}},
+      {"the PAC script says DIRECT", pac, direct, {ProxyKind::Direct, L"", L""}},
+      {"no script to be had, nothing by hand", pac, none, {ProxyKind::Default, L"", L""}},
+      {"detection fails: the server set by hand", detectAndManual, none, {ProxyKind::Named, L"proxy:8080", L""}},
+      {"detection answers: it wins", detectAndManual, viaPac, {ProxyKind::Named, L"pac-proxy:3128", L"*.corp"}},
+      // An automatic answer nobody asked for (no script, no detection) is not used.
+      {"an unasked answer", manual, viaPac, {ProxyKind::Named, L"proxy:8080", L"<local>"}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Vel::Update::ChooseProxy(c.settings, c.automatic), c.expected) << c.name;
+  }
+  EXPECT_FALSE(Vel::Update::NeedsAutoProxy(manual));
+  EXPECT_TRUE(Vel::Update::NeedsAutoProxy(pac));
+  EXPECT_TRUE(Vel::Update::NeedsAutoProxy(detectAndManual));
+}
+
+TEST(UserProxy, OnlyWindows7And8AskForModernTls) {
+  struct Case {
+    unsigned major, minor;
+    bool asks;
+  } cases[] = {{6, 0, false}, {6, 1, true}, {6, 2, true}, {6, 3, false}, {10, 0, false}, {5, 1, false}};
+  for (const Case& c : cases)
+    EXPECT_EQ(Vel::Update::NeedsModernTlsSwitch(c.major, c.minor), c.asks) << c.major << "." << c.minor;
+}
