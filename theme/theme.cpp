@@ -115,7 +115,7 @@ void RegisterButtonStyles() {
 }
 
 TThemeHelper::TThemeHelper(ui::Component* owner, std::wstring name, ThemePlatform& platform)
-    : ui::Component(owner, std::move(name)) {
+    : ui::Component(owner, std::move(name)), FPlatform(platform) {
   auto* form = dynamic_cast<ui::Form*>(owner);
   if (!form) throw EOwnerNotForm();
   FForm = form;
@@ -145,6 +145,9 @@ bool TThemeHelper::WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t
     // Inactive is 0; both a plain and a click activation count as active.
     FIsActive = (wParam & 0xFFFF) != 0;
     Refresh();
+  } else if ((msg == kWmSettingChange || msg == kWmSysColorChange) && FForm->Handle()) {
+    // High contrast may have come or gone: the frame follows.
+    FPlatform.UseDarkFrame(FForm->Handle());
   }
   return FOldWindowProc && FOldWindowProc(msg, wParam, lParam, result);
 }

@@ -16,6 +16,8 @@ inline constexpr ui::Color kAccentColor = 0x3D84DD;
 inline constexpr int kColorGrayText = 17;  // the system's grey (disabled) text colour
 inline constexpr unsigned kWmSize = 0x0005;
 inline constexpr unsigned kWmActivate = 0x0006;
+inline constexpr unsigned kWmSysColorChange = 0x0015;
+inline constexpr unsigned kWmSettingChange = 0x001A;
 
 // Each channel moved p percent of the way to white, rounded half away from zero.
 ui::Color TintTowardWhite(ui::Color rgb, int percent);
@@ -46,7 +48,8 @@ void RegisterButtonStyles();
 class ThemePlatform {
  public:
   virtual ~ThemePlatform() = default;
-  // Asks for a dark title bar and frame; a system that cannot keeps the standard one.
+  // Asks for a dark title bar and frame; a system that cannot keeps the standard one. In high
+  // contrast the scheme's frame is not overridden (asked again, it gives the dark one back).
   virtual void UseDarkFrame(ui::NativeHandle window) = 0;
 };
 
@@ -72,6 +75,7 @@ class TThemeHelper final : public ui::Component {
   void Refresh();
 
   ui::Form* FForm = nullptr;
+  ThemePlatform& FPlatform;
   ui::Color FActiveColor = kAccentColor;
   bool FIsActive = true;
   ui::Shape* FShape = nullptr;

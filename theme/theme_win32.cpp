@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "ui/win32/contrast.h"
 #include "ui/win32/win32_ui.h"
 
 namespace Vel::Theme {
@@ -21,7 +22,7 @@ class DwmThemePlatform final : public ThemePlatform {
                  : nullptr;
     }();
     if (!setAttribute) return;
-    const BOOL dark = -1;
+    const BOOL dark = ui::win32::HighContrast() ? FALSE : -1;
     setAttribute(reinterpret_cast<HWND>(window), kDwmUseImmersiveDarkMode, &dark, sizeof dark);
   }
 };

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "ui/win32/contrast.h"
 #include "ui/win32/object_count.h"
 #include "ui/win32/win32_ui.h"
 #include "update/prompt.h"
@@ -177,6 +178,10 @@ struct Prompt {
     SendMessageW(tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
   }
 
+  HBRUSH Background() const {
+    return ui::win32::HighContrast() ? GetSysColorBrush(COLOR_WINDOW) : white;
+  }
+
   void End(HWND dlg, INT_PTR result) {
     held = check && SendMessageW(check, BM_GETCHECK, 0, 0) == BST_CHECKED;
     EndDialog(dlg, result);
@@ -188,16 +193,26 @@ struct Prompt {
         Init(dlg);
         return FALSE;  // the focus is set
       case WM_CTLCOLORDLG:
-        return reinterpret_cast<INT_PTR>(white);
+        return reinterpret_cast<INT_PTR>(Background());
       case WM_CTLCOLORSTATIC:
       case WM_CTLCOLORBTN: {
         HDC dc = reinterpret_cast<HDC>(wParam);
         const HWND child = reinterpret_cast<HWND>(lParam);
-        if (child == separator) return reinterpret_cast<INT_PTR>(grey);
-        SetTextColor(dc, child == link ? kLinkBlue : GetSysColor(COLOR_WINDOWTEXT));
-        SetBkColor(dc, kWhite);
-        return reinterpret_cast<INT_PTR>(white);
+        const bool contrast = ui::win32::HighContrast();
+        if (child == separator) return reinterpret_cast<INT_PTR>(contrast ? GetSysColorBrush(COLOR_GRAYTEXT) : grey);
+        const COLORREF own = child == link ? kLinkBlue : GetSysColor(COLOR_WINDOWTEXT);
+        // In high contrast a link takes the scheme's link colour, everything else its text.
+        SetTextColor(dc, contrast && child == link ? GetSysColor(COLOR_HOTLIGHT)
+                                                   : ui::win32::WindowTextColor(own, IsWindowEnabled(child) != FALSE));
+        SetBkColor(dc, contrast ? GetSysColor(COLOR_WINDOW) : kWhite);
+        return reinterpret_cast<INT_PTR>(Background());
       }
+      case WM_SYSCOLORCHANGE:
+      case WM_SETTINGCHANGE:
+        // High contrast on or off, or other colours: painted afresh with what is now in force.
+        ui::win32::RefreshHighContrast();
+        RedrawWindow(dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+        return FALSE;
       case WM_SETCURSOR:
         if (link && reinterpret_cast<HWND>(wParam) == link) {
           SetCursor(LoadCursorW(nullptr, IDC_HAND));

@@ -197,6 +197,10 @@ TEST_F(ThemeHelperTest, RefusesAnOwnerThatIsNotAForm) {
 TEST_F(ThemeHelperTest, DarkensTheFrameAndLaysAnAccentLineAcrossTheTop) {
   auto& helper = form.Create<Vel::Theme::TThemeHelper>(L"", platform);
   EXPECT_EQ(platform.darkFrames, std::vector<ui::NativeHandle>{0x1234});
+  // A settings or colour change (high contrast on or off) asks for the frame again.
+  Send(Vel::Theme::kWmSettingChange, 0);
+  Send(Vel::Theme::kWmSysColorChange, 0);
+  EXPECT_EQ(platform.darkFrames, (std::vector<ui::NativeHandle>{0x1234, 0x1234, 0x1234}));
   ui::Shape& line = helper.Line();
   EXPECT_EQ(line.Parent(), &form);
   EXPECT_EQ(line.Owner(), &form);
@@ -249,6 +253,8 @@ TEST_F(ThemeHelperTest, OnceFreedActivationNoLongerChangesTheLine) {
   EXPECT_EQ(line.BrushColor(), Vel::Theme::kAccentColor);
   ASSERT_EQ(received.size(), 1u);  // the window's own handler is back in place
   EXPECT_EQ(Send(0x400, 0), 42);
+  Send(Vel::Theme::kWmSettingChange, 0);
+  EXPECT_EQ(platform.darkFrames.size(), 1u);  // nor the frame
 }
 
 TEST(ThemeHelper, GoesWithItsForm) {

@@ -12,12 +12,11 @@
 
 #include "app/layout.h"
 #include "app/main.h"
-#include "app/services_win32.h"
-#include "tests/unit/fakes.h"
 #include "theme/theme.h"
 #include "ui/win32/object_count.h"
 #include "ui/win32/win32_ui.h"
 #include "named_child.h"
+#include "real_services.h"
 #include "update/prompt_win32.h"
 
 namespace {
@@ -38,36 +37,6 @@ void ExpectSameCounts(const ObjectCounts& now, const ObjectCounts& before) {
   for (int k = 0; k < ui::win32::kObjectKinds; ++k)
     EXPECT_EQ(now.n[k], before.n[k]) << ui::win32::ObjectKindName(ObjectKind(k));
 }
-
-// The real Win32 services wherever they stay inside this process; purges, settings, the update
-// check, the logon task and the browser stay fakes.
-class Services final : public fakes::Services {
- public:
-  explicit Services(ui::Application& app) : real_(app) { realWorkers = true; }
-  void ApplyAccentLine(ui::Form& form) override { real_.ApplyAccentLine(form); }
-  void TranslateComponent(ui::Component& root) override { real_.TranslateComponent(root); }
-  std::wstring Translate(const std::wstring& text) override { return real_.Translate(text); }
-  std::wstring GetVersionText(const std::wstring& format) override { return real_.GetVersionText(format); }
-  // The shell is up: the icon shows at once instead of from a waiting worker.
-  void VisibleOnShell(ui::TrayIcon& icon, const std::wstring& appName) override {
-    icon.SetHint(appName);
-    icon.SetVisible(true);
-  }
-  void GetMemoryStatus(Vel::Memory::TMemoryStatus& status) override {
-    ++statusCalls;
-    real_.GetMemoryStatus(status);
-  }
-  const app::NumberFormat& Numbers() override { return real_.Numbers(); }
-  std::int64_t Now() override { return real_.Now(); }
-  void ShowNotification(ui::TrayIcon& icon, const std::wstring& name, const std::wstring& title,
-                        const std::wstring& body) override {
-    fakes::Services::ShowNotification(icon, name, title, body);
-    real_.ShowNotification(icon, name, title, body);
-  }
-
- private:
-  app::Win32MainServices real_;
-};
 
 void Pump() {
   MSG msg;
@@ -146,7 +115,7 @@ TEST(Win32Objects, ADayOfWorkLeavesEveryCountWhereItBegan) {
   {
     ui::win32::Win32Application application(GetModuleHandleW(nullptr));
     ui::Application& app = application.App();
-    Services services(app);
+    real::Services services(app);
     app::TFrmQuorvane form(app, services, L"");
     struct Release {
       ui::win32::Win32Application& application;

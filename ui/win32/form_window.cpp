@@ -2,6 +2,8 @@
 // dispatching its messages and those its children send up, and tearing it all down.
 #include "ui/win32/form_window.h"
 
+#include "ui/win32/contrast.h"
+
 #include <commctrl.h>
 #include <shellapi.h>
 
@@ -86,6 +88,7 @@ Win32Application::FormWindow* Win32Application::FormWindow::FromChild(HWND hwnd,
 }
 
 void Win32Application::FormWindow::Realise() {
+  paintedContrast_ = HighContrast();
   InitCommonControlsOnce();
   HINSTANCE inst = owner_.instance_;
   WNDCLASSEXW wc{sizeof wc};
@@ -243,9 +246,10 @@ bool Win32Application::FormWindow::HandleChildNotify(UINT msg, WPARAM wParam, LP
       HDC dc = reinterpret_cast<HDC>(wParam);
       Native* n = FindHwnd(reinterpret_cast<HWND>(lParam));
       const std::int32_t color = n ? n->model->FontColor() : -1;
-      SetTextColor(dc, color < 0 ? GetSysColor(COLOR_WINDOWTEXT) : ToColorRef(color));
-      SetBkColor(dc, kWhite);
-      result = reinterpret_cast<LRESULT>(white_);
+      const COLORREF own = color < 0 ? GetSysColor(COLOR_WINDOWTEXT) : ToColorRef(color);
+      SetTextColor(dc, WindowTextColor(own, IsWindowEnabled(reinterpret_cast<HWND>(lParam)) != FALSE));
+      SetBkColor(dc, WindowBackground());
+      result = reinterpret_cast<LRESULT>(WindowBackgroundBrush());
       return true;
     }
     default:
@@ -261,6 +265,16 @@ LRESULT CALLBACK Win32Application::FormWindow::FormProc(HWND hwnd, UINT msg, WPA
   } catch (...) {
     return DefWindowProcW(hwnd, msg, wParam, lParam);
   }
+}
+
+// High contrast switched, or the scheme's colours changed: everything is painted afresh with
+// the colours now in force, and the system's controls hear of it too.
+void Win32Application::FormWindow::ColorsChanged(bool colors) {
+  RefreshHighContrast();
+  if (HighContrast() == paintedContrast_ && !colors) return;
+  paintedContrast_ = HighContrast();
+  for (const Native& n : natives_) SendMessageW(n.hwnd, WM_SYSCOLORCHANGE, 0, 0);
+  RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 LRESULT Win32Application::FormWindow::HandleForm(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -295,9 +309,13 @@ LRESULT Win32Application::FormWindow::HandleForm(HWND hwnd, UINT msg, WPARAM wPa
     case WM_ERASEBKGND: {
       RECT rc;
       GetClientRect(hwnd, &rc);
-      FillRect(reinterpret_cast<HDC>(wParam), &rc, white_);
+      FillRect(reinterpret_cast<HDC>(wParam), &rc, WindowBackgroundBrush());
       return 1;
     }
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+      ColorsChanged(msg == WM_SYSCOLORCHANGE);
+      break;
     default:
       break;
   }

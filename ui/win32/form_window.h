@@ -109,6 +109,9 @@ class Win32Application::FormWindow final : public ControlPeer, public TimerPeer,
   void ApplyFonts();
   void ApplyDpi(UINT dpi);
 
+  // High contrast turned on or off, or the system's colours changed.
+  void ColorsChanged(bool colors);
+
   // The tray icon, its balloon and its menu.
   void TrayUpdate(TrayIcon& icon, DWORD message);
   // A shell that refused the icon is asked again, after growing pauses.
@@ -159,6 +162,7 @@ class Win32Application::FormWindow final : public ControlPeer, public TimerPeer,
   HICON windowIcons_[2] = {nullptr, nullptr};  // ICON_SMALL, ICON_BIG
   HICON classIcons_[2] = {nullptr, nullptr};   // the form class's, while this form registered it
   UINT taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+  bool paintedContrast_ = false;  // high contrast as last painted
   int trayRetry_ = 0;             // retries made since the shell last refused
   bool trayRetryPending_ = false;  // kTrayRetryTimer is set
 };

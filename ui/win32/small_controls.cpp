@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include "ui/win32/contrast.h"
 #include "ui/win32/vector_paint.h"
 
 namespace ui::win32 {
@@ -20,8 +21,10 @@ void PaintBuffered(HWND hwnd, const VectorDrawing& drawing) {
   HBITMAP bmp = counted::CreateCompatibleBitmap(dc, rc.right, rc.bottom);
   if (mem && bmp) {
     HGDIOBJ old = SelectObject(mem, bmp);
-    FillRect(mem, &rc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    PaintDrawing(mem, rc, kWhite, drawing);
+    FillRect(mem, &rc, WindowBackgroundBrush());
+    // In high contrast the logo is drawn in the scheme's text colour, like any text.
+    PaintDrawing(mem, rc, WindowBackground(), drawing,
+                 HighContrast() ? std::optional<COLORREF>(GetSysColor(COLOR_WINDOWTEXT)) : std::nullopt);
     BitBlt(dc, 0, 0, rc.right, rc.bottom, mem, 0, 0, SRCCOPY);
     SelectObject(mem, old);
   }
@@ -52,6 +55,13 @@ LRESULT CALLBACK Win32Application::FormWindow::PanelProc(HWND hwnd, UINT msg, WP
           return 0;
         }
       }
+      if (msg == WM_ERASEBKGND) {
+        // Pages and panels: the form's background, which high contrast changes.
+        RECT rc;
+        GetClientRect(hwnd, &rc);
+        FillRect(reinterpret_cast<HDC>(wParam), &rc, WindowBackgroundBrush());
+        return 1;
+      }
       if (msg == WM_PAINT && n) {
         const VectorDrawing* drawing = nullptr;
         if (auto* image = dynamic_cast<Image*>(n->model)) drawing = &image->Drawing;
@@ -74,8 +84,13 @@ LRESULT CALLBACK Win32Application::FormWindow::PanelProc(HWND hwnd, UINT msg, WP
 void Win32Application::FormWindow::PaintShape(HWND hwnd, HDC dc, const Shape& shape) {
   RECT rc;
   GetClientRect(hwnd, &rc);
-  HBRUSH fill = counted::CreateSolidBrush(ToColorRef(shape.BrushColor()));
-  HBRUSH pen = counted::CreateSolidBrush(ToColorRef(shape.PenColor()));
+  // In high contrast a colour of our own (the accent line, active) becomes the highlight; a
+  // system colour (the line of an inactive window, grey text) is the scheme's already.
+  auto colorOf = [](Color c) {
+    return HighContrast() && !IsSystemColor(c) ? GetSysColor(COLOR_HIGHLIGHT) : ToColorRef(c);
+  };
+  HBRUSH fill = counted::CreateSolidBrush(colorOf(shape.BrushColor()));
+  HBRUSH pen = counted::CreateSolidBrush(colorOf(shape.PenColor()));
   FillRect(dc, &rc, fill);
   FrameRect(dc, &rc, pen);
   counted::DeleteObject(fill);
@@ -124,7 +139,7 @@ void Win32Application::FormWindow::PaintStatusBar(Native& n, HDC dc) {
   FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
   HGDIOBJ oldFont = SelectObject(dc, FontFor(*n.model));
   const std::int32_t color = n.model->FontColor();
-  SetTextColor(dc, color < 0 ? GetSysColor(COLOR_BTNTEXT) : ToColorRef(color));
+  SetTextColor(dc, color < 0 || HighContrast() ? GetSysColor(COLOR_BTNTEXT) : ToColorRef(color));
   SetBkMode(dc, TRANSPARENT);
   std::wstring text = n.model->Caption();
   DrawTextW(dc, text.c_str(), int(text.size()), &rc, DT_SINGLELINE | DT_VCENTER | DT_CENTER | DT_NOPREFIX);

@@ -6,6 +6,7 @@
 #include <windowsx.h>
 
 #include "ui/styled_button.h"
+#include "ui/win32/contrast.h"
 #include "ui/win32/vector_paint.h"
 
 namespace ui::win32 {
@@ -45,10 +46,23 @@ void Win32Application::FormWindow::PaintButton(Native& n, HDC dc, const RECT& rc
   const bool down = toolButton && static_cast<ToolButton&>(c).Down();
   const TStyledButtonState state = ChooseButtonState(c.Enabled(), n.pressed, down, false, n.hot);
   TStyledButtonAttributes look = ButtonAttributes(style, state);
+  if (HighContrast()) {
+    // The scheme's pairs instead of the family's colours: face and text, highlight under the
+    // pointer or held down, grey text when disabled.
+    const bool lit = state == TStyledButtonState::bsmHot || state == TStyledButtonState::bsmPressed ||
+                     state == TStyledButtonState::bsmSelected;
+    const int face = lit ? COLOR_HIGHLIGHT : COLOR_BTNFACE;
+    const int text = state == TStyledButtonState::bsmDisabled ? COLOR_GRAYTEXT : lit ? COLOR_HIGHLIGHTTEXT : COLOR_BTNTEXT;
+    look.ButtonDrawStyle = TBtnDrawStyle::btnSolid;
+    look.BorderDrawStyle = TBorderDrawStyle::brdSolid;
+    look.ButtonColor = SystemColor(face);
+    look.BorderColor = SystemColor(text);
+    look.FontColor = SystemColor(text);
+  }
   look.ButtonColor = Resolved(look.ButtonColor);
   look.BorderColor = Resolved(look.BorderColor);
   look.FontColor = Resolved(look.FontColor);
-  PaintStyledButton(dc, rc, look, style.Radius, double(dpi_) / 96, kWhite, c.Caption(), FontFor(c));
+  PaintStyledButton(dc, rc, look, style.Radius, double(dpi_) / 96, WindowBackground(), c.Caption(), FontFor(c));
 }
 
 bool Win32Application::FormWindow::HandleStyledButton(Native& n, UINT msg, WPARAM, LPARAM lParam, LRESULT& result) {

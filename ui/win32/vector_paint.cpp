@@ -115,7 +115,14 @@ void DrawTexts(HDC dc, const VectorDrawing& d, float scale, float ox, float oy) 
 
 }  // namespace
 
-void PaintDrawing(HDC dc, const RECT& box, COLORREF background, const VectorDrawing& drawing) {
+void PaintDrawing(HDC dc, const RECT& box, COLORREF background, const VectorDrawing& original,
+                  std::optional<COLORREF> ink) {
+  VectorDrawing inked;
+  if (ink) {
+    inked = original;
+    for (VectorShape& s : inked.Shapes) s.rgb = std::uint32_t(GetRValue(*ink)) << 16 | GetGValue(*ink) << 8 | GetBValue(*ink);
+  }
+  const VectorDrawing& drawing = ink ? inked : original;
   if (drawing.Width <= 0 || drawing.Height <= 0) return;
   const float w = float(box.right - box.left), h = float(box.bottom - box.top);
   const float scale = std::min(w / drawing.Width, h / drawing.Height);

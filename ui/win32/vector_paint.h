@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "ui/control.h"
@@ -12,7 +13,9 @@ namespace ui::win32 {
 
 // Draws `drawing` over `background`, scaled uniformly into `box` and centred there; fonts
 // scale with it.
-void PaintDrawing(HDC dc, const RECT& box, COLORREF background, const VectorDrawing& drawing);
+// `ink`, when given, replaces every shape's own colour.
+void PaintDrawing(HDC dc, const RECT& box, COLORREF background, const VectorDrawing& drawing,
+                  std::optional<COLORREF> ink = std::nullopt);
 
 // Paints a styled button's face in `look` (plain RGB colours) over `background` into `box`,
 // with its caption centred in `font`. `scale` is the DPI over 96.
