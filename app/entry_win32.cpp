@@ -28,8 +28,16 @@ class Win32InstancePlatform final : public app::InstancePlatform {
     return OpenMutexW(MUTEX_ALL_ACCESS, FALSE, app::kInstanceName) != nullptr;
   }
   void CreateOwnedMutex() override { CreateMutexW(nullptr, TRUE, app::kInstanceName); }
-  void SendCommand(ui::NativeHandle window, std::uintptr_t command) override {
-    if (window) SendMessageW(H(window), app::kWmUser, command, 0);
+  bool SendCommand(ui::NativeHandle window, std::uintptr_t command) override {
+    if (!window) return true;
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(H(window), app::kWmUser, command, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK,
+                               app::kSendTimeoutMs, &ignored) != 0;
+  }
+  void AllowForeground(ui::NativeHandle window) override {
+    DWORD process = 0;
+    GetWindowThreadProcessId(H(window), &process);
+    if (process) AllowSetForegroundWindow(process);
   }
   bool IsWindow(ui::NativeHandle window) override { return ::IsWindow(H(window)); }
   void Sleep(unsigned ms) override { ::Sleep(ms); }

@@ -7,7 +7,7 @@ int RunEntry(const std::vector<std::wstring>& args, InstancePlatform& platform) 
   const ui::NativeHandle running = platform.FindRunningWindow();
 
   if (first == L"/uninst") {
-    platform.SendCommand(running, kInstanceQuit);
+    if (!platform.SendCommand(running, kInstanceQuit)) return kExitCopyHung;
     for (unsigned i = 0; i < kQuitWaitSleeps; ++i) {
       if (!platform.IsWindow(running)) break;
       platform.Sleep(kQuitWaitSleepMs);
@@ -16,7 +16,10 @@ int RunEntry(const std::vector<std::wstring>& args, InstancePlatform& platform) 
   }
 
   if (platform.MutexExists()) {
-    if (first != L"/start") platform.SendCommand(running, kInstanceShow);
+    if (first != L"/start") {
+      if (running) platform.AllowForeground(running);
+      platform.SendCommand(running, kInstanceShow);
+    }
     return 0;
   }
 

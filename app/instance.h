@@ -15,6 +15,11 @@ inline constexpr std::uintptr_t kInstanceShow = 1;
 inline constexpr std::uintptr_t kInstanceQuit = 2;
 inline constexpr unsigned kQuitWaitSleeps = 10;
 inline constexpr unsigned kQuitWaitSleepMs = 100;
+// A running copy that has not handled a command within this time is taken for hung: no start,
+// and no uninstaller or setup that sends /uninst, may hang with it.
+inline constexpr unsigned kSendTimeoutMs = 5000;
+// /uninst's exit code when the running copy did not answer: it is still there, with its task.
+inline constexpr int kExitCopyHung = 2;
 
 class InstancePlatform {
  public:
@@ -22,7 +27,10 @@ class InstancePlatform {
   virtual ui::NativeHandle FindRunningWindow() = 0;
   virtual bool MutexExists() = 0;
   virtual void CreateOwnedMutex() = 0;
-  virtual void SendCommand(ui::NativeHandle window, std::uintptr_t command) = 0;
+  // False when the window did not handle it within kSendTimeoutMs; true also for no window.
+  virtual bool SendCommand(ui::NativeHandle window, std::uintptr_t command) = 0;
+  // Lets the window's process take the foreground, which Windows otherwise refuses it.
+  virtual void AllowForeground(ui::NativeHandle window) = 0;
   virtual bool IsWindow(ui::NativeHandle window) = 0;
   virtual void Sleep(unsigned ms) = 0;
   // Creates the main window and runs the message loop; returns the process's exit code.

@@ -5,7 +5,7 @@ import glob
 import time
 import unittest
 
-from program_test import EXE, SETTINGS_KEY, ProgramTest
+from program_test import EXE, PROBE, SETTINGS_KEY, ProgramTest
 
 WM_QUERYENDSESSION = 0x11
 WM_ENDSESSION = 0x16
@@ -61,6 +61,23 @@ class LifecycleTest(ProgramTest):
         second.wait(timeout=30)
         # The second copy returns once the first has quit; both within the time it takes to start.
         self.assert_ended_cleanly(p, since)
+
+
+class HungCopyTest(ProgramTest):
+    """A running copy that hangs (it holds the instance mutex and a window of the main class and
+    never handles a message) takes no later start, and no uninstaller, down with it."""
+    update_service = False
+
+    def test_a_second_start_and_uninst_end_within_ten_seconds(self):
+        hung = self.session.start(PROBE, "hang", "120000")
+        self.probe("wait-window", 10000)
+        for args, expect_code in (((), 0), (("/uninst",), 2)):
+            with self.subTest(args=args):
+                since = time.monotonic()
+                r = self.session.run(EXE, *args, timeout=30)
+                self.assertLess(time.monotonic() - since, 10, "waited on the hung copy")
+                self.assertEqual(r.returncode, expect_code)
+        self.assertIsNone(hung.poll(), "the hung copy is left as it was")
 
 
 if __name__ == "__main__":

@@ -339,12 +339,29 @@ int Tooltip(HWND main, DWORD ms) {
   return 1;
 }
 
+// A copy of the program that hangs: it owns the instance mutex and a window of the main class,
+// then sleeps without ever handling a message.
+int Hang(DWORD ms) {
+  CreateMutexW(nullptr, TRUE, L"TFrmQuorvane");
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"TFrmQuorvane";
+  if (!RegisterClassW(&wc)) return 1;
+  if (!CreateWindowExW(0, L"TFrmQuorvane", L"Quorvane", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                       wc.hInstance, nullptr))
+    return 1;
+  Sleep(ms);
+  return 0;
+}
+
 int Usage() {
   std::fputs("usage: qprobe dump | wait-window MS | wait-visible MS | wait-hidden MS | wait-gone MS |\n"
              "  send MSG WPARAM | post MSG WPARAM | click NAME | select NAME INDEX | command ID | dialog MS | answer yes|no |\n"
              "  tray | wait-tray MS | tray-click left|right | menu MS | menu-key KEY | tray-delete | taskbar-created |\n"
              "  status | watch NAME MS | balloons | tooltip MS | tooltip-any MS | taskbar |\n"
-             "  prompt MS | prompt-click NAME | prompt-key esc|enter | prompt-close | record-open FILE TARGET\n",
+             "  prompt MS | prompt-click NAME | prompt-key esc|enter | prompt-close | record-open FILE TARGET |\n"
+             "  hang MS\n",
              stderr);
   return 2;
 }
@@ -356,6 +373,7 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring cmd = argv[1];
   auto arg = [&](int i) { return i < argc ? std::wcstoul(argv[i], nullptr, 0) : 0ul; };
 
+  if (cmd == L"hang") return Hang(DWORD(arg(2)));
   if (cmd == L"wait-window") return WaitFor(DWORD(arg(2)), [] { return MainWindow() != nullptr; }) ? 0 : 1;
   if (cmd == L"wait-visible")
     return WaitFor(DWORD(arg(2)), [] { HWND h = MainWindow(); return h && IsWindowVisible(h) != 0; }) ? 0 : 1;

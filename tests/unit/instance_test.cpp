@@ -14,6 +14,7 @@ class FakeInstancePlatform : public InstancePlatform {
   ui::NativeHandle window = 0;
   bool mutex = false;
   int windowGoneAfterChecks = -1;  // -1: the window never goes
+  bool hung = false;               // the window does not answer
   std::vector<std::wstring> calls;
   int isWindowChecks = 0, sleeps = 0;
   std::wstring ranWith = L"<not run>";
@@ -27,9 +28,11 @@ class FakeInstancePlatform : public InstancePlatform {
     return mutex;
   }
   void CreateOwnedMutex() override { calls.push_back(L"create-mutex"); }
-  void SendCommand(ui::NativeHandle w, std::uintptr_t command) override {
+  bool SendCommand(ui::NativeHandle w, std::uintptr_t command) override {
     calls.push_back(L"send " + std::to_wstring(w) + L" " + std::to_wstring(command));
+    return !(hung && w);
   }
+  void AllowForeground(ui::NativeHandle w) override { calls.push_back(L"allow " + std::to_wstring(w)); }
   bool IsWindow(ui::NativeHandle w) override {
     ++isWindowChecks;
     if (w == 0) return false;
@@ -63,13 +66,13 @@ TEST(RunEntry, DispatchTable) {
       {{L"/start"}, false, L"find, open-mutex, create-mutex, run"},
       {{L"/start"}, true, L"find, open-mutex"},
       {{L"/inst"}, false, L"find, open-mutex, create-mutex, run"},
-      {{L"/inst"}, true, L"find, open-mutex, send 7 1"},
+      {{L"/inst"}, true, L"find, open-mutex, allow 7, send 7 1"},
       {{}, false, L"find, open-mutex, create-mutex, run"},
-      {{}, true, L"find, open-mutex, send 7 1"},
-      {{L"other"}, true, L"find, open-mutex, send 7 1"},
-      {{L"/START"}, true, L"find, open-mutex, send 7 1"},
+      {{}, true, L"find, open-mutex, allow 7, send 7 1"},
+      {{L"other"}, true, L"find, open-mutex, allow 7, send 7 1"},
+      {{L"/START"}, true, L"find, open-mutex, allow 7, send 7 1"},
       {{L"/Start"}, false, L"find, open-mutex, create-mutex, run"},
-      {{L"x", L"/start"}, true, L"find, open-mutex, send 7 1"},
+      {{L"x", L"/start"}, true, L"find, open-mutex, allow 7, send 7 1"},
       {{L"/start", L"x"}, true, L"find, open-mutex"},
       // /uninst is decided before the mutex test and never starts a window.
       {{L"/uninst"}, false, L"find, send 0 2"},
@@ -109,5 +112,26 @@ TEST(RunEntry, UninstWaitsForTheWindowAtMostTenSleeps) {
     RunEntry({L"/uninst"}, p);
     EXPECT_EQ(p.sleeps, c.sleeps) << c.goneAfter;
     EXPECT_EQ(Join(p.calls), L"find, send " + std::to_wstring(p.window) + L" 2");
+  }
+}
+
+TEST(RunEntry, AHungCopyEndsTheSenderAndUninstSaysSo) {
+  struct Case {
+    std::vector<std::wstring> args;
+    int exitCode;
+    std::wstring calls;
+  } cases[] = {
+      // The quit command went unanswered: the copy and its task are still there.
+      {{L"/uninst"}, kExitCopyHung, L"find, send 7 2"},
+      {{}, 0, L"find, open-mutex, allow 7, send 7 1"},
+  };
+  for (const Case& c : cases) {
+    FakeInstancePlatform p;
+    p.window = 7;
+    p.mutex = true;
+    p.hung = true;
+    EXPECT_EQ(RunEntry(c.args, p), c.exitCode);
+    EXPECT_EQ(Join(p.calls), c.calls);
+    EXPECT_EQ(p.sleeps, 0);  // no waiting for a window that will not go
   }
 }
