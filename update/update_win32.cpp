@@ -31,6 +31,7 @@ struct WinHttpFunctions {
   bool loaded = false;
   // Optional: without them the request goes as WinHTTP makes it.
   decltype(&::WinHttpSetOption) SetOption = nullptr;
+  decltype(&::WinHttpQueryHeaders) QueryHeaders = nullptr;
   decltype(&::WinHttpGetIEProxyConfigForCurrentUser) GetIEProxyConfigForCurrentUser = nullptr;
   decltype(&::WinHttpGetProxyForUrl) GetProxyForUrl = nullptr;
 };
@@ -54,6 +55,7 @@ WinHttpFunctions ResolveWinHttp(HMODULE dll) {
   Resolve(dll, "WinHttpReadData", f.ReadData);
   Resolve(dll, "WinHttpCloseHandle", f.CloseHandle);
   Resolve(dll, "WinHttpSetOption", f.SetOption);
+  Resolve(dll, "WinHttpQueryHeaders", f.QueryHeaders);
   Resolve(dll, "WinHttpGetIEProxyConfigForCurrentUser", f.GetIEProxyConfigForCurrentUser);
   Resolve(dll, "WinHttpGetProxyForUrl", f.GetProxyForUrl);
   f.loaded = f.CrackUrl && f.Open && f.SetTimeouts && f.Connect && f.OpenRequest && f.AddRequestHeaders &&
@@ -81,6 +83,16 @@ class Handle {
 // limits: a limit of ours makes some WinHTTP implementations resolve on an extra thread per
 // request, which an offline start would pay at every attempt.
 constexpr int kTimeoutMs = 30000;
+
+// An answer whose connection closed before the length it declared is a failed attempt, not a
+// shorter answer. Some HTTP stacks (Wine's) report such an early close as the end of the body.
+bool Complete(const WinHttpFunctions& f, HINTERNET request, std::size_t received) {
+  DWORD declared = 0, size = sizeof declared;
+  if (!f.QueryHeaders || !f.QueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
+                                         WINHTTP_HEADER_NAME_BY_INDEX, &declared, &size, WINHTTP_NO_HEADER_INDEX))
+    return true;  // no length declared (chunked, or to the close): the close is the end
+  return received >= declared;
+}
 
 BOOL SetOption(const WinHttpFunctions& f, HINTERNET h, DWORD option, void* value, DWORD size) {
   if (auto stand_in = HttpTestSeam().SetOption) return stand_in(h, option, value, size);
@@ -222,7 +234,11 @@ class WinHttpApi final : public HttpApi {
     for (;;) {
       DWORD got = 0;
       if (!f.ReadData(request.get(), buffer, sizeof buffer, &got)) return HttpResult::Failed;
-      if (got == 0) return HttpResult::Answered;
+      if (got == 0) {
+        if (Complete(f, request.get(), Body.size())) return HttpResult::Answered;
+        Body.clear();
+        return HttpResult::Failed;
+      }
       if (got > MaxBytes - Body.size()) {
         Body.clear();
         return HttpResult::TooLarge;

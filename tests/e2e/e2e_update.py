@@ -186,6 +186,8 @@ class KoreanUser(UpdateTest):
         cases = [
             answer(update="file:///C:/windows/system32/cmd.exe", notify="cmd.exe"),
             answer(update="cmd.exe /c calc", notify="file:///C:/windows/win.ini"),
+            # A quote would end the browser's "%1" and pass the rest as arguments of its own.
+            answer(update='https://127.0.0.1:47381/x" --evil-switch "y', notify='https://127.0.0.1:47381/n" --evil "z'),
             # A malformed escape in the info object: no prompt, no bar, and the check still ends.
             answer(update=OFFER, notify=NOTICE).replace(b'"text":""', b'"text":"\\uZZ"'),
         ]
@@ -198,14 +200,17 @@ class KoreanUser(UpdateTest):
                 self.assertNotIn("StatusBar", self.dump()["by_name"])
                 self.assert_running(p)
                 self.session.restart_programs()
-        # A note link that is no web address opens nothing.
-        self.start(answer(update=OFFER, style="note", text="x", url="file:///C:/windows/system32/cmd.exe"))
-        self.prompt()
-        self.probe("prompt-click", "Label")
-        time.sleep(2)
-        self.probe("prompt-key", "esc")
-        self.wait_prompt_gone()
-        self.assertEqual(self.opened(), [])
+        # A note link that is no web address, or smuggles arguments, opens nothing.
+        for url in ("file:///C:/windows/system32/cmd.exe", 'https://127.0.0.1:47381/x" --evil-switch "y'):
+            with self.subTest(url=url):
+                self.start(answer(update=OFFER, style="note", text="x", url=url))
+                self.prompt()
+                self.probe("prompt-click", "Label")
+                time.sleep(2)
+                self.probe("prompt-key", "esc")
+                self.wait_prompt_gone()
+                self.assertEqual(self.opened(), [])
+                self.session.restart_programs()
 
 
 class EnglishUser(UpdateTest):

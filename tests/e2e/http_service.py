@@ -5,6 +5,7 @@ Runs in a thread of the test runner on a free port of 127.0.0.1:
   /text             UTF-8 text while the answer declares ISO-8859-1
   /status/404       an error page with a body
   /size/N           N bytes of "a"; /chunked/N the same in chunked transfer coding
+  /short/N          declares 2N bytes, sends N and closes the connection
   /redirect         302 to /text
   /answer           an answer that offers an update and a notice
   /record/TAG       answers like /answer and keeps the headers; /log/TAG gives them back like /echo
@@ -57,6 +58,13 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             self._send(b"no such page", status=404)
         elif path.startswith("/size/"):
             self._send(b"a" * int(path[6:]))
+        elif path.startswith("/short/"):
+            size = int(path[7:])
+            self.send_response(200)
+            self.send_header("Content-Length", str(2 * size))
+            self.end_headers()
+            self.wfile.write(b"a" * size)
+            self.close_connection = True
         elif path.startswith("/chunked/"):
             size = int(path[9:])
             self.send_response(200)

@@ -697,6 +697,23 @@ TEST(VersionText, OnlyWebAddressesCountAsSuch) {
   } const cases[] = {
       {L"https://x/d", true}, {L"HTTP://X", true}, {L"http:/x", false}, {L"file:///c:/x", false},
       {L"C:\\Windows\\calc.exe", false}, {L"", false}, {L" https://x", false}, {L"javascript:alert(1)", false},
+      // Well formed by RFC 3986.
+      {L"https://update.vantorel.com/Quorvane-2.0.exe", true},
+      {L"http://127.0.0.1:47381/more", true},
+      {L"https://x.test/a%20b/c;v=1/(d)?q=1&r=a:b@c/d?#frag/x?", true},
+      {L"https://[::1]:8080/x", true},
+      {L"https://x.test:/", true},
+      // An address that would smuggle arguments past the browser's "%1", or is no address.
+      {L"https://host/x\" --evil-switch \"y", false},
+      {L"https://host/a b", false}, {L"https://host/<x>", false}, {L"https://host/a\\b", false},
+      {L"https://host/{x}", false}, {L"https://host/a|b", false}, {L"https://host/a^b", false},
+      {L"https://host/a`b", false}, {L"https://host/a\tb", false}, {L"https://host/a\nb", false},
+      {L"https://host/\x7F", false}, {L"https://h\u00f4st/", false}, {L"https://host/caf\u00e9", false},
+      {L"https://host/%zz", false}, {L"https://host/%4", false}, {L"https://host/%", false},
+      {L"https://", false}, {L"https:///path", false}, {L"https://:443/", false},
+      {L"https://host:99999999/", false}, {L"https://host:8o/", false},
+      {L"https://www.vantorel.com@evil.test/", false}, {L"https://[::1/", false}, {L"https://[zz]/", false},
+      {L"https://host/#a#b", false},
   };
   for (const Case& c : cases) EXPECT_EQ(IsWebAddress(c.target), c.web) << Narrow(c.target);
 }
