@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cwchar>
 
-#include "ui/decimal_text.h"
-
 namespace Vel::Crash {
 namespace {
 
@@ -24,15 +22,39 @@ bool IsReport(const std::wstring& name) {
 
 }  // namespace
 
+bool ReportName(const TCrashTime& t, unsigned long ProcessId, wchar_t* Out, std::size_t Capacity) {
+  std::size_t at = 0;
+  auto put = [&](wchar_t c) {
+    if (at + 1 < Capacity) Out[at] = c;
+    ++at;
+  };
+  auto text = [&](const wchar_t* s) {
+    while (*s) put(*s++);
+  };
+  // At least `digits` digits, more when the number has them.
+  auto number = [&](unsigned long v, int digits) {
+    wchar_t d[20];
+    int n = 0;
+    do d[n++] = wchar_t(L'0' + v % 10), v /= 10;
+    while (v);
+    for (int i = n; i < digits; ++i) put(L'0');
+    while (n) put(d[--n]);
+  };
+  text(L"Quorvane-");
+  number(unsigned(t.Year), 4);
+  for (int part : {t.Month, t.Day}) number(unsigned(part), 2);
+  put(L'-');
+  for (int part : {t.Hour, t.Minute, t.Second}) number(unsigned(part), 2);
+  put(L'-');
+  number(ProcessId, 1);
+  text(L".dmp");
+  if (Capacity) Out[at < Capacity ? at : Capacity - 1] = 0;
+  return at < Capacity;
+}
+
 std::wstring ReportName(const TCrashTime& t, unsigned long ProcessId) {
-  std::wstring name = L"Quorvane-";
-  ui::AppendDecimal(name, t.Year, 4);
-  for (int part : {t.Month, t.Day}) ui::AppendDecimal(name, part, 2);
-  name += L'-';
-  for (int part : {t.Hour, t.Minute, t.Second}) ui::AppendDecimal(name, part, 2);
-  name += L'-';
-  ui::AppendDecimal(name, ProcessId);
-  return name + L".dmp";
+  wchar_t name[kReportNameMax];
+  return ReportName(t, ProcessId, name, kReportNameMax) ? std::wstring(name) : std::wstring();
 }
 
 std::vector<std::wstring> ReportsToRemove(std::vector<std::wstring> Names, std::size_t Keep) {

@@ -18,7 +18,10 @@ struct TCrashTime {
   int Year, Month, Day, Hour, Minute, Second;
 };
 
-// "Quorvane-YYYYMMDD-HHMMSS-PID.dmp": names sort by time.
+// "Quorvane-YYYYMMDD-HHMMSS-PID.dmp": names sort by time. Written into Out (with its ending
+// zero) without touching the heap, which a crash may have corrupted; false when it does not fit.
+inline constexpr std::size_t kReportNameMax = 48;
+bool ReportName(const TCrashTime& Time, unsigned long ProcessId, wchar_t* Out, std::size_t Capacity);
 std::wstring ReportName(const TCrashTime& Time, unsigned long ProcessId);
 // Of the reports in a folder (file names), those to delete so that the newest Keep stay.
 // Other files are never touched.

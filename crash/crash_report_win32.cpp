@@ -4,6 +4,7 @@
 #include <dbghelp.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
@@ -18,6 +19,20 @@ namespace {
 using MiniDumpWriteDumpFn = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE, MINIDUMP_TYPE, PMINIDUMP_EXCEPTION_INFORMATION,
                                           PMINIDUMP_USER_STREAM_INFORMATION, PMINIDUMP_CALLBACK_INFORMATION);
 
+// A report is written by a thread of its own, made at start, while the crashing thread waits: a
+// stack overflow leaves the crashing thread no stack to write with. Everything the writer needs
+// (DbgHelp, the folder, a buffer for the path) is had at start, so that a corrupted heap does not
+// stop the report either.
+struct Reporter {
+  MiniDumpWriteDumpFn write = nullptr;
+  HANDLE request = nullptr, done = nullptr;
+  wchar_t path[MAX_PATH + kReportNameMax] = {};
+  std::size_t folderLength = 0;  // of `path`, which holds the folder and a backslash
+  // The crash, set by the crashing thread before it raises `request`.
+  EXCEPTION_POINTERS* info = nullptr;
+  DWORD thread = 0;
+};
+Reporter gReporter;
 std::atomic<bool> gReporting{false};
 
 void RemoveOldReports(const std::wstring& folder) {
@@ -32,34 +47,50 @@ void RemoveOldReports(const std::wstring& folder) {
   for (const std::wstring& name : ReportsToRemove(std::move(names))) DeleteFileW((folder + L"\\" + name).c_str());
 }
 
-void WriteReport(EXCEPTION_POINTERS* info) {
-  const std::wstring folder = ReportFolder();
-  if (folder.empty()) return;
-  SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+void WriteReport(Reporter& r) {
+  if (!r.write || !r.folderLength) return;
   SYSTEMTIME st;
   GetLocalTime(&st);
-  const std::wstring path =
-      folder + L"\\" + ReportName({st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond}, GetCurrentProcessId());
-  // Loaded only now: a program that never crashes never maps it.
-  HMODULE dbghelp = ui::win32::LoadSystemLibrary(L"dbghelp.dll");
-  auto write = dbghelp ? reinterpret_cast<MiniDumpWriteDumpFn>(
-                             reinterpret_cast<void*>(GetProcAddress(dbghelp, "MiniDumpWriteDump")))
-                       : nullptr;
-  if (!write) return;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (!ReportName({st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond}, GetCurrentProcessId(),
+                  r.path + r.folderLength, std::size(r.path) - r.folderLength))
+    return;
+  r.path[r.folderLength - 1] = 0;
+  CreateDirectoryW(r.path, nullptr);  // its parents were made at start
+  r.path[r.folderLength - 1] = L'\\';
+  HANDLE file = CreateFileW(r.path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
-  MINIDUMP_EXCEPTION_INFORMATION exception{GetCurrentThreadId(), info, FALSE};
+  MINIDUMP_EXCEPTION_INFORMATION exception{r.thread, r.info, FALSE};
   // Stacks, threads and modules only: nothing else of the program's memory leaves it.
-  const BOOL ok = write(GetCurrentProcess(), GetCurrentProcessId(), file, MiniDumpNormal, info ? &exception : nullptr,
-                        nullptr, nullptr);
+  const BOOL ok = r.write(GetCurrentProcess(), GetCurrentProcessId(), file, MiniDumpNormal,
+                          r.info ? &exception : nullptr, nullptr, nullptr);
   CloseHandle(file);
-  if (!ok) DeleteFileW(path.c_str());
-  RemoveOldReports(folder);
+  if (!ok) DeleteFileW(r.path);
+}
+
+DWORD WINAPI ReporterThread(void*) {
+  if (WaitForSingleObject(gReporter.request, INFINITE) == WAIT_OBJECT_0) {
+    WriteReport(gReporter);
+    // The report is safe; keeping the newest five may need the heap, so it comes last.
+    gReporter.path[gReporter.folderLength - 1] = 0;
+    RemoveOldReports(gReporter.path);
+    SetEvent(gReporter.done);
+  }
+  return 0;
 }
 
 LONG WINAPI OnUnhandled(EXCEPTION_POINTERS* info) {
   // A second fault while reporting (or on another thread meanwhile) ends the program at once.
-  if (!gReporting.exchange(true)) WriteReport(info);
+  // Little stack is left after an overflow: hand over, wait, and end.
+  if (!gReporting.exchange(true)) {
+    gReporter.info = info;
+    gReporter.thread = GetCurrentThreadId();
+    if (gReporter.request) {
+      SetEvent(gReporter.request);
+      WaitForSingleObject(gReporter.done, 60000);
+    } else {
+      WriteReport(gReporter);  // no writer thread could be made: the best this thread can do
+    }
+  }
   TerminateProcess(GetCurrentProcess(), info && info->ExceptionRecord ? info->ExceptionRecord->ExceptionCode : 1);
   return EXCEPTION_EXECUTE_HANDLER;
 }
@@ -92,6 +123,28 @@ std::wstring ReportFolder() {
 }
 
 void InstallCrashReporter() {
+  Reporter& r = gReporter;
+  if (!r.request) {
+    const std::wstring folder = ReportFolder();
+    if (!folder.empty() && folder.size() + 1 < MAX_PATH) {
+      SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+      std::copy(folder.begin(), folder.end(), r.path);
+      r.path[folder.size()] = L'\\';
+      r.folderLength = folder.size() + 1;
+    }
+    HMODULE dbghelp = ui::win32::LoadSystemLibrary(L"dbghelp.dll");
+    r.write = dbghelp ? reinterpret_cast<MiniDumpWriteDumpFn>(
+                            reinterpret_cast<void*>(GetProcAddress(dbghelp, "MiniDumpWriteDump")))
+                      : nullptr;
+    r.request = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    r.done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    // A small stack of its own is enough for the writer; it waits, costing nothing, all day.
+    HANDLE thread = r.request && r.done ? CreateThread(nullptr, 256 * 1024, ReporterThread, nullptr,
+                                                       STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr)
+                                        : nullptr;
+    if (thread) CloseHandle(thread);
+    else if (r.request) CloseHandle(r.request), r.request = nullptr;
+  }
   SetUnhandledExceptionFilter(OnUnhandled);
   std::set_terminate(Fatal);
   std::signal(SIGABRT, OnAbortSignal);

@@ -10,6 +10,11 @@ using Vel::Crash::ReportsToRemove;
 
 TEST(CrashReports, NamesSortByTimeAndOnlyTheNewestFiveStay) {
   EXPECT_EQ(ReportName({2026, 12, 10, 9, 5, 7}, 4242), L"Quorvane-20261210-090507-4242.dmp");
+  EXPECT_EQ(ReportName({2026, 1, 2, 0, 0, 0}, 4294967295ul), L"Quorvane-20260102-000000-4294967295.dmp");
+  // Into a buffer of the caller's: whole, or refused with what fits still ended.
+  wchar_t small[12];
+  EXPECT_FALSE(ReportName({2026, 12, 10, 9, 5, 7}, 4242, small, std::size(small)));
+  EXPECT_EQ(std::wstring(small), L"Quorvane-20");
   const std::vector<std::wstring> names = {
       L"Quorvane-20261210-090507-4242.dmp", L"Quorvane-20251231-235959-1.dmp", L"notes.txt",
       L"Quorvane-20261210-090507-99.dmp",   L"Quorvane-20260101-000000-5.dmp", L"Quorvane-x.dmp",
