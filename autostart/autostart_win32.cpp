@@ -1,9 +1,14 @@
 #include "autostart/autostart_win32.h"
 
 #include "autostart/autostart.h"
-#include "autostart/com_ptr.h"
+#include "platform/com_ptr.h"
 
 namespace Vel::AutoStart::UAC {
+
+using platform::Bstr;
+using platform::ComPtr;
+using platform::Variant;
+
 namespace {
 
 using TaskSchedApi::ILogonTrigger;

@@ -11,7 +11,7 @@ add_library(quorvane_win32 STATIC
   memory/memory_win32.cpp memory/purge_win32.cpp
   config/config_win32.cpp
   shell/trayicon_win32.cpp
-  update/version_win32.cpp update/update_win32.cpp update/prompt_win32.cpp
+  update/version_win32.cpp update/update_win32.cpp update/prompt_win32.cpp update/shell_open_win32.cpp
   ui/win32/win32_ui.cpp ui/win32/form_window.cpp ui/win32/controls.cpp ui/win32/dpi_fonts.cpp
   ui/win32/tray.cpp ui/win32/styled_buttons.cpp ui/win32/small_controls.cpp
   ui/win32/vector_paint.cpp ui/win32/chip_icon.cpp ui/win32/object_count.cpp ui/win32/contrast.cpp

@@ -1,5 +1,4 @@
 #include <windows.h>
-#include <shellapi.h>
 
 #include <vector>
 
@@ -44,10 +43,5 @@ std::optional<VersionNumbers> ReadOwnVersion() {
 }
 
 std::wstring GetVersionText(const std::wstring& Format) { return FormatVersion(Format, ReadOwnVersion()); }
-
-bool ShellOpen(const std::wstring& Target) {
-  if (!IsWebAddress(Target)) return false;
-  return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", Target.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
-}
 
 }  // namespace Vel::Update

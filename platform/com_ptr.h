@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-namespace Vel::AutoStart::UAC {
+namespace platform {
 
 template <class T>
 class ComPtr {
@@ -104,4 +104,4 @@ class Variant {
   VARIANT v_;
 };
 
-}  // namespace Vel::AutoStart::UAC
+}  // namespace platform
