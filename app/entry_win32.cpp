@@ -53,6 +53,7 @@ class Win32InstancePlatform final : public app::InstancePlatform {
     ui::win32::Win32Application application(instance_);
     ui::Application& app = application.App();
     app.MainFormOnTaskbar = true;
+    app.RightToLeftReading = Vel::Translate::ReadsRightToLeft();
     app::Win32MainServices services(app, &earlyTask);
     app::TFrmQuorvane form(app, services, firstArg);
     // The native windows point into the form: they go first, however this scope is left.

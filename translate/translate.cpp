@@ -183,6 +183,8 @@ void TTranslator::TranslateComponent(ui::Component* Component, const std::wstrin
 void Startup(TranslatePlatform& Platform) { Global().Startup(Platform); }
 void Shutdown() { Global().Shutdown(); }
 std::wstring CurrentLanguage() { return Global().CurrentLanguage(); }
+// Arabic is the table's one such language; any other right-to-left locale gets English.
+bool ReadsRightToLeft() { return Global().CurrentLanguage() == L"ar"; }
 std::wstring Translate(const std::wstring& Text) { return Global().Translate(Text); }
 std::wstring Translate(const std::wstring& Text, const std::wstring& Lang) { return Global().Translate(Text, Lang); }
 void TranslateComponent(ui::Component& Root) { Global().TranslateComponent(&Root); }

@@ -86,6 +86,8 @@ void Startup();
 void Shutdown();
 // A copy, so a worker may keep it after reading it on the main thread.
 std::wstring CurrentLanguage();
+// The current language's texts read right to left.
+bool ReadsRightToLeft();
 
 std::wstring Translate(const std::wstring& Text);
 std::wstring Translate(const std::wstring& Text, const std::wstring& Lang);

@@ -83,6 +83,10 @@ class Application {
   bool ShowMainForm = true;
   bool MainFormOnTaskbar = true;
   std::wstring Title;
+  // The user interface's language reads right to left: texts take that reading order (labels,
+  // check boxes, buttons, message boxes, the tray menu) while every place stays where it is.
+  // Set before the form is created.
+  bool RightToLeftReading = false;
 
   int MessageDialog(const std::wstring& text, const std::wstring& caption, unsigned flags) {
     return platform_.MessageDialog(text, caption, flags);

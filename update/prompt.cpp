@@ -73,6 +73,11 @@ std::wstring UpdateText(int Kind, const std::wstring& Language) {
   }
 }
 
+std::wstring TextsLanguage(const std::wstring& Language) {
+  const wchar_t* language = TextsFor(Language).Language;
+  return language ? language : L"en";
+}
+
 StripKind StripKindOf(const std::wstring& Style) {
   if (Style.empty()) return StripKind::None;
   if (Style == L"hold") return StripKind::Hold;

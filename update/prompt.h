@@ -13,6 +13,8 @@ namespace Vel::Update {
 // Kind 0 the prompt's message, 1 the notice bar's text, 2 the Yes caption, 3 the No caption;
 // any other kind is empty. Languages other than the eight give English.
 std::wstring UpdateText(int Kind, const std::wstring& Language);
+// The language those texts are in: Language itself, or "en" where English stands in.
+std::wstring TextsLanguage(const std::wstring& Language);
 
 // What the answer's info style asks for. Matched exactly: "Hold" is an Other.
 enum class StripKind { None, Hold, Note, Other };

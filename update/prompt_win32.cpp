@@ -66,6 +66,7 @@ struct Prompt {
   bool ownWindow;  // stays on top and shows on the taskbar by itself
   bool stayOnTop;
   HICON appIcon = nullptr;
+  bool rtlReading = false;  // the user interface's language reads right to left
 
   HFONT font = nullptr, linkFont = nullptr;
   HBRUSH white = counted::CreateSolidBrush(kWhite), grey = counted::CreateSolidBrush(kSeparatorGrey);
@@ -79,8 +80,8 @@ struct Prompt {
   }
 
   HWND Child(HWND dlg, const wchar_t* cls, const wchar_t* name, const std::wstring& text, DWORD style,
-             const ui::Rect& r, int id, HFONT f) {
-    HWND h = counted::CreateWindowExW(0, cls, text.c_str(), WS_CHILD | WS_VISIBLE | style, r.Left, r.Top, r.Width,
+             const ui::Rect& r, int id, HFONT f, DWORD exStyle = 0) {
+    HWND h = counted::CreateWindowExW(exStyle, cls, text.c_str(), WS_CHILD | WS_VISIBLE | style, r.Left, r.Top, r.Width,
                                       r.Height, dlg, reinterpret_cast<HMENU>(INT_PTR(id)), GetModuleHandleW(nullptr),
                                       nullptr);
     if (!h) return nullptr;
@@ -108,15 +109,20 @@ struct Prompt {
     SelectObject(dc, old);
     counted::ReleaseDC(dlg, dc);
     const TPromptLayout l = PromptLayout(m);
+    // Our own texts fall back to English in some languages, and English keeps its reading
+    // order; the service's text is written for the user's language.
+    const DWORD ownReading = rtlReading && TextsLanguage(language) == language ? WS_EX_RTLREADING : 0u;
+    const DWORD stripReading = rtlReading ? WS_EX_RTLREADING : 0u;
 
     warning = static_cast<HICON>(counted::LoadImageW(nullptr, MAKEINTRESOURCEW(32515) /* OIC_WARNING */,
                                                      IMAGE_ICON, l.Icon.Width, l.Icon.Height, LR_SHARED));
     if (!warning) warning = LoadIconW(nullptr, IDI_WARNING);
     if (HWND icon = Child(dlg, L"STATIC", L"Image", L"", SS_ICON | SS_REALSIZECONTROL, l.Icon, -1, nullptr))
       SendMessageW(icon, STM_SETICON, WPARAM(warning), 0);
-    Child(dlg, L"STATIC", L"Message", message, SS_LEFT | SS_NOPREFIX, l.Text, -1, nullptr);
-    HWND yesButton = Child(dlg, L"BUTTON", L"Yes", yes, WS_TABSTOP | BS_DEFPUSHBUTTON, l.Yes, IDYES, nullptr);
-    Child(dlg, L"BUTTON", L"No", no, WS_TABSTOP | BS_PUSHBUTTON, l.No, IDNO, nullptr);
+    Child(dlg, L"STATIC", L"Message", message, SS_LEFT | SS_NOPREFIX, l.Text, -1, nullptr, ownReading);
+    HWND yesButton =
+        Child(dlg, L"BUTTON", L"Yes", yes, WS_TABSTOP | BS_DEFPUSHBUTTON, l.Yes, IDYES, nullptr, ownReading);
+    Child(dlg, L"BUTTON", L"No", no, WS_TABSTOP | BS_PUSHBUTTON, l.No, IDNO, nullptr, ownReading);
     SendMessageW(dlg, DM_SETDEFID, IDYES, 0);
 
     const DWORD style = DWORD(GetWindowLongW(dlg, GWL_STYLE)), exStyle = DWORD(GetWindowLongW(dlg, GWL_EXSTYLE));
@@ -134,7 +140,8 @@ struct Prompt {
       separator = Child(dlg, L"STATIC", L"Shape", L"", SS_LEFT, g.Separator, -1, nullptr);
       const ui::Rect item{g.ItemLeft, g.ItemTop, g.ItemWidth, S(kCheckHeight)};
       if (strip == StripKind::Hold) {
-        check = Child(dlg, L"BUTTON", L"CheckBox", info.Text, WS_TABSTOP | BS_AUTOCHECKBOX, item, -1, nullptr);
+        check = Child(dlg, L"BUTTON", L"CheckBox", info.Text, WS_TABSTOP | BS_AUTOCHECKBOX, item, -1, nullptr,
+                      stripReading);
       } else if (strip == StripKind::Note) {
         linkFont = MessageFont(dpi, true);
         HDC ldc = counted::GetDC(dlg);
@@ -143,7 +150,7 @@ struct Prompt {
         SelectObject(ldc, lold);
         counted::ReleaseDC(dlg, ldc);
         link = Child(dlg, L"STATIC", L"Label", info.Text, SS_LEFT | SS_NOPREFIX | SS_NOTIFY,
-                     {item.Left, item.Top, size.cx, std::max<int>(size.cy, item.Height)}, -1, linkFont);
+                     {item.Left, item.Top, size.cx, std::max<int>(size.cy, item.Height)}, -1, linkFont, stripReading);
         AddHint(dlg, link, info.Url);
       }
     }
@@ -284,6 +291,7 @@ class Win32Prompt final : public UpdatePrompt {
   bool UpdateDialog(const std::wstring&, const TUpdateAnswer& Answer) override {
     Prompt prompt{Answer.Info, language_, caption_, UpdateOffset(), false, IsStayOnTop(Answer.Info.Flag)};
     prompt.ownWindow = prompt.stayOnTop && !app_.ShowMainForm;
+    prompt.rtlReading = app_.RightToLeftReading;
     // The application's icon, the exe's first; the system's own where the exe has none.
     prompt.appIcon = static_cast<HICON>(counted::LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1),
                                                             IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),

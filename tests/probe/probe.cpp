@@ -112,11 +112,17 @@ BOOL CALLBACK DumpChild(HWND h, LPARAM lp) {
   }
   // A group box's caption lives on its frame, the child drawn beneath its controls.
   std::wstring text = Text(h);
+  HWND shown = h;  // the window that shows the text
   for (HWND frame = GetWindow(h, GW_CHILD); frame && text.empty(); frame = GetWindow(frame, GW_HWNDNEXT))
-    if (ClassOf(frame) == L"Button" && (GetWindowLongW(frame, GWL_STYLE) & 0xF) == BS_GROUPBOX) text = Text(frame);
+    if (ClassOf(frame) == L"Button" && (GetWindowLongW(frame, GWL_STYLE) & 0xF) == BS_GROUPBOX) {
+      text = Text(frame);
+      shown = frame;
+    }
+  const bool rtl = (GetWindowLongW(shown, GWL_EXSTYLE) & WS_EX_RTLREADING) != 0;
   ctx->out += ",\n{\"name\":" + Json(name) + ",\"class\":" + Json(cls) + ",\"text\":" + Json(text) +
               ",\"rect\":" + RectJson(r) + ",\"visible\":" + (IsWindowVisible(h) ? "true" : "false") +
-              ",\"enabled\":" + (IsWindowEnabled(h) ? "true" : "false") + extra + "}";
+              ",\"enabled\":" + (IsWindowEnabled(h) ? "true" : "false") + ",\"rtl\":" + (rtl ? "true" : "false") +
+              extra + "}";
   return TRUE;
 }
 

@@ -159,8 +159,11 @@ TEST_F(Win32UserProxy, Windows7And8AskForTls11And12) {
     std::string body;
     EXPECT_EQ(Get(service_ + L"/echo", body), HttpResult::Answered);
     EXPECT_EQ(Asked(WINHTTP_OPTION_SECURE_PROTOCOLS), c.asks) << c.major << "." << c.minor;
-    for (const OptionCall& o : gOptions)
-      if (o.option == WINHTTP_OPTION_SECURE_PROTOCOLS) EXPECT_EQ(o.value, modern);
+    for (const OptionCall& o : gOptions) {
+      if (o.option == WINHTTP_OPTION_SECURE_PROTOCOLS) {
+        EXPECT_EQ(o.value, modern);
+      }
+    }
   }
   // An old 7 that knows no TLS 1.2 refuses the option: the request goes on all the same.
   gRefuse = true;

@@ -13,6 +13,8 @@ HWND Win32Application::FormWindow::CreateNative(Control& c, HWND parent, HWND& f
   const DWORD child = WS_CHILD | WS_CLIPSIBLINGS | (c.Visible() ? WS_VISIBLE : 0u);
   // Made in its place, so that ApplyBounds has nothing left to move.
   const RECT at = PlaceFor(c);
+  // Reading order only: no window is mirrored, so every place stays as the layout has it.
+  const DWORD reading = owner_.app_.RightToLeftReading ? WS_EX_RTLREADING : 0u;
   auto make = [&](DWORD exStyle, const wchar_t* cls, DWORD style, const std::wstring& text) {
     return counted::CreateWindowExW(exStyle, cls, text.c_str(), child | style, at.left, at.top, at.right - at.left,
                                     at.bottom - at.top, parent, nullptr, inst, nullptr);
@@ -27,7 +29,7 @@ HWND Win32Application::FormWindow::CreateNative(Control& c, HWND parent, HWND& f
       return make(WS_EX_CONTROLPARENT, kPanelClass, WS_CLIPCHILDREN, L"");
     case ControlKind::GroupBox: {
       HWND box = make(WS_EX_CONTROLPARENT, kPanelClass, 0, L"");
-      frame = counted::CreateWindowExW(0, L"BUTTON", c.Caption().c_str(),
+      frame = counted::CreateWindowExW(reading, L"BUTTON", c.Caption().c_str(),
                                        WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | BS_GROUPBOX, 0, 0,
                                        at.right - at.left, at.bottom - at.top, box, nullptr, inst, nullptr);
       return box;
@@ -35,14 +37,15 @@ HWND Win32Application::FormWindow::CreateNative(Control& c, HWND parent, HWND& f
     case ControlKind::ToolButton:
     case ControlKind::Button: {
       // Drawn by their family; the pointer handling is ours, so that they never take the focus.
-      HWND b = make(0, L"BUTTON", BS_OWNERDRAW, c.Caption());
+      // The reading order is kept on the window, where their painting finds it.
+      HWND b = make(reading, L"BUTTON", BS_OWNERDRAW, c.Caption());
       Subclass(b, kButtonProcProp, StyledButtonProc);
       return b;
     }
     case ControlKind::CheckBox:
-      return make(0, L"BUTTON", WS_TABSTOP | BS_CHECKBOX, c.Caption());
+      return make(reading, L"BUTTON", WS_TABSTOP | BS_CHECKBOX, c.Caption());
     case ControlKind::Label:
-      return make(0, L"STATIC",
+      return make(reading, L"STATIC",
                   SS_NOTIFY | SS_NOPREFIX | (static_cast<Label&>(c).Centred ? SS_CENTER : SS_LEFT), c.Caption());
     case ControlKind::Edit: {
       HWND e = make(0, L"EDIT", WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL, c.Caption());
@@ -55,7 +58,7 @@ HWND Win32Application::FormWindow::CreateNative(Control& c, HWND parent, HWND& f
       return make(0, PROGRESS_CLASSW, PBS_SMOOTH | PBS_SMOOTHREVERSE, L"");
     case ControlKind::StatusBar: {
       // Placed by us, not by itself: its height is the model's.
-      HWND bar = make(0, STATUSCLASSNAMEW, CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER, c.Caption());
+      HWND bar = make(reading, STATUSCLASSNAMEW, CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER, c.Caption());
       Subclass(bar, kStatusBarProcProp, StatusBarProc);
       return bar;
     }

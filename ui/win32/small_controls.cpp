@@ -142,7 +142,8 @@ void Win32Application::FormWindow::PaintStatusBar(Native& n, HDC dc) {
   SetTextColor(dc, color < 0 || HighContrast() ? GetSysColor(COLOR_BTNTEXT) : ToColorRef(color));
   SetBkMode(dc, TRANSPARENT);
   std::wstring text = n.model->Caption();
-  DrawTextW(dc, text.c_str(), int(text.size()), &rc, DT_SINGLELINE | DT_VCENTER | DT_CENTER | DT_NOPREFIX);
+  const UINT reading = (GetWindowLongW(n.hwnd, GWL_EXSTYLE) & WS_EX_RTLREADING) ? DT_RTLREADING : 0u;
+  DrawTextW(dc, text.c_str(), int(text.size()), &rc, DT_SINGLELINE | DT_VCENTER | DT_CENTER | DT_NOPREFIX | reading);
   SelectObject(dc, oldFont);
 }
 

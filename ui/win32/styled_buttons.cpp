@@ -62,7 +62,9 @@ void Win32Application::FormWindow::PaintButton(Native& n, HDC dc, const RECT& rc
   look.ButtonColor = Resolved(look.ButtonColor);
   look.BorderColor = Resolved(look.BorderColor);
   look.FontColor = Resolved(look.FontColor);
-  PaintStyledButton(dc, rc, look, style.Radius, double(dpi_) / 96, WindowBackground(), c.Caption(), FontFor(c));
+  const bool rtlReading = (GetWindowLongW(n.hwnd, GWL_EXSTYLE) & WS_EX_RTLREADING) != 0;
+  PaintStyledButton(dc, rc, look, style.Radius, double(dpi_) / 96, WindowBackground(), c.Caption(), FontFor(c),
+                    rtlReading);
 }
 
 bool Win32Application::FormWindow::HandleStyledButton(Native& n, UINT msg, WPARAM, LPARAM lParam, LRESULT& result) {

@@ -92,18 +92,23 @@ void Win32Application::FormWindow::Changed(TrayIcon& icon) {
 
 void Win32Application::FormWindow::ShowTrayMenu(TrayIcon& icon) {
   if (!icon.Popup) return;
+  const bool rtl = owner_.app_.RightToLeftReading;
   HMENU menu = counted::CreatePopupMenu();
+  UINT position = 0;
   for (MenuItem* item : icon.Popup->Items()) {
-    if (item->IsSeparator())
-      AppendMenuW(menu, MF_SEPARATOR, UINT_PTR(item->Command()), nullptr);
-    else
-      AppendMenuW(menu, MF_STRING, UINT_PTR(item->Command()), item->Caption.c_str());
+    MENUITEMINFOW mii{};
+    mii.cbSize = sizeof mii;
+    mii.fMask = MIIM_FTYPE | MIIM_ID | (item->IsSeparator() ? 0u : UINT(MIIM_STRING));
+    mii.fType = item->IsSeparator() ? MFT_SEPARATOR : MFT_STRING | (rtl ? MFT_RIGHTORDER : 0u);
+    mii.wID = UINT(item->Command());
+    mii.dwTypeData = const_cast<wchar_t*>(item->Caption.c_str());
+    InsertMenuItemW(menu, position++, TRUE, &mii);
   }
   POINT pt;
   GetCursorPos(&pt);
   // The menu closes on a click elsewhere only while our window is in front.
   SetForegroundWindow(hwnd_);
-  TrackPopupMenu(menu, TPM_RIGHTBUTTON, pt.x, pt.y, 0, hwnd_, nullptr);
+  SystemPopupsSeam().TrackMenu(menu, TPM_RIGHTBUTTON | (rtl ? TPM_LAYOUTRTL : 0u), pt.x, pt.y, 0, hwnd_, nullptr);
   PostMessageW(hwnd_, WM_NULL, 0, 0);
   counted::DestroyMenu(menu);
 }

@@ -133,7 +133,7 @@ void PaintDrawing(HDC dc, const RECT& box, COLORREF background, const VectorDraw
 }
 
 void PaintStyledButton(HDC dc, const RECT& box, const TStyledButtonAttributes& look, int radius, double scale,
-                       COLORREF background, const std::wstring& caption, HFONT font) {
+                       COLORREF background, const std::wstring& caption, HFONT font, bool rtlReading) {
   const int w = box.right - box.left, h = box.bottom - box.top;
   if (w <= 0 || h <= 0) return;
   const std::uint32_t bg = std::uint32_t(GetRValue(background)) << 16 | std::uint32_t(GetGValue(background)) << 8 |
@@ -161,7 +161,7 @@ void PaintStyledButton(HDC dc, const RECT& box, const TStyledButtonAttributes& l
     // Wrapped when it must be, and centred as a block both ways.
     const int pad = int(std::lround(4 * scale));
     RECT text{pad, pad, w - pad, h - pad};
-    const UINT flags = DT_CENTER | DT_WORDBREAK | DT_HIDEPREFIX;
+    const UINT flags = DT_CENTER | DT_WORDBREAK | DT_HIDEPREFIX | (rtlReading ? DT_RTLREADING : 0u);
     RECT measured = text;
     DrawTextW(mem, caption.c_str(), int(caption.size()), &measured, flags | DT_CALCRECT);
     const int textHeight = measured.bottom - measured.top;

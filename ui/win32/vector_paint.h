@@ -18,8 +18,9 @@ void PaintDrawing(HDC dc, const RECT& box, COLORREF background, const VectorDraw
                   std::optional<COLORREF> ink = std::nullopt);
 
 // Paints a styled button's face in `look` (plain RGB colours) over `background` into `box`,
-// with its caption centred in `font`. `scale` is the DPI over 96.
+// with its caption centred in `font`, in right-to-left reading order with `rtlReading`. `scale`
+// is the DPI over 96.
 void PaintStyledButton(HDC dc, const RECT& box, const TStyledButtonAttributes& look, int radius, double scale,
-                       COLORREF background, const std::wstring& caption, HFONT font);
+                       COLORREF background, const std::wstring& caption, HFONT font, bool rtlReading);
 
 }  // namespace ui::win32

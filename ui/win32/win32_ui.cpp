@@ -62,8 +62,15 @@ LRESULT CALLBACK Win32Application::HiddenProc(HWND hwnd, UINT msg, WPARAM wParam
 
 void Win32Application::ReleaseForm() { form_.reset(); }
 
+SystemPopups& SystemPopupsSeam() {
+  static SystemPopups popups;
+  return popups;
+}
+
 int Win32Application::MessageDialog(const std::wstring& text, const std::wstring& caption, unsigned flags) {
-  return MessageBoxW(hidden_, text.c_str(), caption.c_str(), flags);
+  // Right-aligned too, as a right-to-left reader expects a message box's text.
+  if (app_.RightToLeftReading) flags |= MB_RTLREADING | MB_RIGHT;
+  return SystemPopupsSeam().ShowMessageBox(hidden_, text.c_str(), caption.c_str(), flags);
 }
 
 void Win32Application::Restore() {

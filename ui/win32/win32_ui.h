@@ -28,6 +28,15 @@ struct TrayShell {
 };
 TrayShell& TrayShellSeam();
 
+// The system's message box and pop-up menu as the application reaches them. Tests put stand-ins
+// here to see the flags they are given, which no window keeps.
+struct SystemPopups {
+  int(WINAPI* ShowMessageBox)(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) = MessageBoxW;
+  BOOL(WINAPI* TrackMenu)(HMENU menu, UINT flags, int x, int y, int reserved, HWND owner,
+                          const RECT* rect) = TrackPopupMenu;
+};
+SystemPopups& SystemPopupsSeam();
+
 // How this system loads a DLL from System32 only. The loader's own System32 search flag is
 // known from Windows 8 on, and on 7 only with KB2533623 (the update that brought
 // AddDllDirectory); without it the flag is refused, and the full path does the same.
