@@ -144,7 +144,8 @@ void TFrmQuorvane::FormCreate(ui::Component&) {
     l->SetFontColor(kGreyCaption);
   PnlMain->SetActivePageIndex(0);
   if (firstArg_ == L"/inst") {
-    if (services_.ComInitialize()) services_.SetAutoStartTask(kTaskName, true, 60);
+    // Refused silently: the program starts as usual.
+    if (services_.ComInitialize()) RegisterAutoStart(60);
     services_.ComUninitialize();
   }
   LoadConfig();

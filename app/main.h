@@ -42,6 +42,11 @@ class MainServices {
   virtual void ComUninitialize() = 0;
   virtual void SetAutoStartTask(const std::wstring& name, bool enabled, int delaySeconds) = 0;
   virtual bool IsAutoStartTask(const std::wstring& name) = 0;
+  // Whether this program file may be started elevated at logon: nobody but the administrators
+  // and the system can change it or a folder above it.
+  virtual bool ProgramSafeForAutoStart() = 0;
+  // Deletes the logon task only when it starts this very file.
+  virtual void RemoveOwnAutoStartTask(const std::wstring& name) = 0;
   virtual std::unique_ptr<SettingsStore> OpenSettings(const std::wstring& path) = 0;
   virtual void VisibleOnShell(ui::TrayIcon& icon, const std::wstring& appName) = 0;
   virtual void HideApplication() = 0;
@@ -65,6 +70,10 @@ class MainServices {
 inline constexpr wchar_t kTaskName[] = L"QuorvaneTaskMachine";
 inline constexpr unsigned kQuitQuestionStyle = 0x50124;  // YESNO|ICONQUESTION|DEFBUTTON2|SETFOREGROUND|TOPMOST
 inline constexpr int kIdYes = 6;
+inline constexpr unsigned kRefusedTaskStyle = 0x10030;  // OK|ICONWARNING|SETFOREGROUND
+// Shown when the user ticks "Run on system start" in a copy whose folder others can change.
+inline constexpr wchar_t kRefusedTaskText[] =
+    L"다른 프로그램이 이 폴더를 바꿀 수 있어 부팅시 실행을 켤 수 없습니다. Quorvane을 Program Files에 설치한 뒤 다시 시도하세요.";
 
 // Link addresses; the hosts are a build-time setting.
 std::wstring CopyrightUrl(const std::wstring& version);
@@ -143,6 +152,10 @@ class TFrmQuorvane : public ui::Form {
   void EditMinuteChange(ui::Component& Sender);
   void ChkCleanOnTrayClick(ui::Component& Sender);
   void ChkAutoStartClick(ui::Component& Sender);
+  // Registers the logon task, unless the program's folder is not safe for it: then an existing
+  // task of this file goes and nothing is registered. False when refused.
+  bool RegisterAutoStart(int delaySeconds);
+  bool FRefusingAutoStart = false;  // while the refused box is unticked again
   void SaveConfig(const std::wstring& Name, int Value);
   void SaveConfig(const std::wstring& Name, bool Value);
   void UpdateCallbackProc(bool Accepted, const std::wstring& Response);

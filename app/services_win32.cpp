@@ -52,6 +52,12 @@ void Win32MainServices::SetAutoStartTask(const std::wstring& name, bool enabled,
   Vel::AutoStart::UAC::SetAutoStartTask(name, enabled, delaySeconds);
 }
 
+bool Win32MainServices::ProgramSafeForAutoStart() { return Vel::AutoStart::UAC::OwnProgramSafeForElevatedTask(); }
+
+void Win32MainServices::RemoveOwnAutoStartTask(const std::wstring& name) {
+  Vel::AutoStart::UAC::RemoveAutoStartTaskOf(name);
+}
+
 bool Win32MainServices::IsAutoStartTask(const std::wstring& name) {
   if (earlyTask_ && earlyTask_->TaskName() == name) {
     const bool exists = earlyTask_->Exists();

@@ -23,6 +23,8 @@ class Win32MainServices final : public MainServices {
   void ComUninitialize() override;
   void SetAutoStartTask(const std::wstring& name, bool enabled, int delaySeconds) override;
   bool IsAutoStartTask(const std::wstring& name) override;
+  bool ProgramSafeForAutoStart() override;
+  void RemoveOwnAutoStartTask(const std::wstring& name) override;
   std::unique_ptr<SettingsStore> OpenSettings(const std::wstring& path) override;
   void VisibleOnShell(ui::TrayIcon& icon, const std::wstring& appName) override;
   void HideApplication() override;

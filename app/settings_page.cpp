@@ -6,7 +6,14 @@ namespace app {
 
 void TFrmQuorvane::LoadConfig() {
   bool taskExists = false;
-  if (services_.ComInitialize()) taskExists = services_.IsAutoStartTask(kTaskName);
+  if (services_.ComInitialize()) {
+    taskExists = services_.IsAutoStartTask(kTaskName);
+    // Ticked below, the box registers the task again; not from a folder others can change.
+    if (taskExists && !services_.ProgramSafeForAutoStart()) {
+      services_.RemoveOwnAutoStartTask(kTaskName);
+      taskExists = false;
+    }
+  }
   services_.ComUninitialize();
   {
     const std::unique_ptr<SettingsStore> store = services_.OpenSettings(kSettingsPath);
@@ -39,11 +46,27 @@ void TFrmQuorvane::SaveConfig(const std::wstring& Name, bool Value) {
 
 void TFrmQuorvane::ChkCleanOnTrayClick(ui::Component&) { SaveConfig(L"cleanontray", ChkCleanOnTray->Checked()); }
 
+bool TFrmQuorvane::RegisterAutoStart(int delaySeconds) {
+  if (!services_.ProgramSafeForAutoStart()) {
+    services_.RemoveOwnAutoStartTask(kTaskName);
+    return false;
+  }
+  services_.SetAutoStartTask(kTaskName, true, delaySeconds);
+  return true;
+}
+
 void TFrmQuorvane::ChkAutoStartClick(ui::Component&) {
+  if (FRefusingAutoStart) return;
   // A failed initialization leaves COM alone: there is nothing to undo.
   if (!services_.ComInitialize()) return;
-  services_.SetAutoStartTask(kTaskName, ChkAutoStart->Checked(), 0);
+  const bool refused = ChkAutoStart->Checked() && !RegisterAutoStart(0);
+  if (!ChkAutoStart->Checked()) services_.SetAutoStartTask(kTaskName, false, 0);
   services_.ComUninitialize();
+  if (!refused) return;
+  FRefusingAutoStart = true;
+  ChkAutoStart->SetChecked(false);
+  FRefusingAutoStart = false;
+  app_.MessageDialog(services_.Translate(kRefusedTaskText), app_.Title, kRefusedTaskStyle);
 }
 
 void TFrmQuorvane::ChkUsagePhysClick(ui::Component&) {

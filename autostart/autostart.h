@@ -17,5 +17,10 @@ std::wstring ProgramFolder(const std::wstring& ProgramPath);
 // every failure is dropped, and IsAutoStartTask then answers false.
 bool IsAutoStartTask(const std::wstring& TaskName);
 void SetAutoStartTask(const std::wstring& TaskName, bool Enabled, int DelaySeconds);
+// Deletes the task only when it starts this very program file (not another copy's).
+void RemoveAutoStartTaskOf(const std::wstring& TaskName);
+// Whether this program file may be started elevated at every logon: nobody but Administrators,
+// SYSTEM and TrustedInstaller can change it or a folder above it.
+bool OwnProgramSafeForElevatedTask();
 
 }  // namespace Vel::AutoStart::UAC

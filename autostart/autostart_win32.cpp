@@ -1,6 +1,7 @@
 #include "autostart/autostart_win32.h"
 
 #include "autostart/autostart.h"
+#include "autostart/path_trust_win32.h"
 #include "platform/com_ptr.h"
 
 namespace Vel::AutoStart::UAC {
@@ -31,7 +32,7 @@ HRESULT RootFolder(ITaskService* service, ComPtr<ITaskFolder>& root) {
 }
 
 // Only the visible tasks of the root folder itself, names compared exactly.
-HRESULT FindTask(ITaskFolder* root, const std::wstring& name, bool& found) {
+HRESULT FindTask(ITaskFolder* root, const std::wstring& name, bool& found, ComPtr<IRegisteredTask>* which = nullptr) {
   found = false;
   ComPtr<IRegisteredTaskCollection> tasks;
   QV_CHECK(root->GetTasks(0, tasks.Put()));
@@ -46,6 +47,7 @@ HRESULT FindTask(ITaskFolder* root, const std::wstring& name, bool& found) {
     QV_CHECK(task->get_Name(taskName.Put()));
     if (taskName.Equals(name)) {
       found = true;
+      if (which) *which = std::move(task);
       break;
     }
   }
@@ -124,6 +126,40 @@ HRESULT DeleteTask(ITaskFolder* root, const std::wstring& name) {
   return root->DeleteTask(path.Get(), 0);
 }
 
+// Whether the task's first action starts ProgramPath (compared as Windows compares paths).
+HRESULT StartsProgram(IRegisteredTask* task, const std::wstring& programPath, bool& starts) {
+  starts = false;
+  ComPtr<ITaskDefinition> definition;
+  QV_CHECK(task->get_Definition(definition.Put()));
+  if (!definition) return E_POINTER;
+  ComPtr<IActionCollection> actions;
+  QV_CHECK(definition->get_Actions(actions.Put()));
+  if (!actions) return E_POINTER;
+  ComPtr<IAction> action;
+  QV_CHECK(actions->get_Item(1, action.Put()));
+  ComPtr<IExecAction> exec;
+  QV_CHECK(action.As(TaskSchedApi::IID_IExecAction, exec));
+  Bstr path;
+  QV_CHECK(exec->get_Path(path.Put()));
+  const UINT length = path.Get() ? SysStringLen(path.Get()) : 0;
+  starts = !programPath.empty() && CompareStringOrdinal(path.Get(), int(length), programPath.c_str(),
+                                                        int(programPath.size()), TRUE) == CSTR_EQUAL;
+  return S_OK;
+}
+
+HRESULT DeleteTaskOf(ITaskFolder* root, const std::wstring& name, const std::wstring& programPath) {
+  bool found = false, ours = false;
+  ComPtr<IRegisteredTask> task;
+  QV_CHECK(FindTask(root, name, found, &task));
+  if (!found || !task) return S_OK;
+  // A task that starts another copy (the installed one) is that copy's, and stays.
+  QV_CHECK(StartsProgram(task.Get(), programPath, ours));
+  if (!ours) return S_OK;
+  const Bstr path(name);
+  QV_CHECK(Allocated(path));
+  return root->DeleteTask(path.Get(), 0);
+}
+
 HRESULT ApplyAutoStart(ITaskService* service, const std::wstring& name, bool enabled, int delaySeconds,
                        const std::wstring& programPath) {
   ComPtr<ITaskFolder> root;
@@ -181,6 +217,31 @@ void SetAutoStartTask(ITaskService* Service, const std::wstring& TaskName, bool 
     if (Service) ApplyAutoStart(Service, TaskName, Enabled, DelaySeconds, ProgramPath);
   } catch (...) {
   }
+}
+
+void RemoveAutoStartTaskOf(ITaskService* Service, const std::wstring& TaskName, const std::wstring& ProgramPath) noexcept {
+  try {
+    ComPtr<ITaskFolder> root;
+    if (Service && SUCCEEDED(RootFolder(Service, root))) DeleteTaskOf(root.Get(), TaskName, ProgramPath);
+  } catch (...) {
+  }
+}
+
+void RemoveAutoStartTaskOf(const std::wstring& TaskName) {
+  try {
+    if (!RequestComSecurity()) return;
+    const std::wstring path = OwnProgramPath();
+    ComPtr<ITaskService> service;
+    if (path.empty() || FAILED(CreateTaskService(service))) return;
+    RemoveAutoStartTaskOf(service.Get(), TaskName, path);
+  } catch (...) {
+  }
+}
+
+bool OwnProgramSafeForElevatedTask() {
+  if (const std::optional<bool>& verdict = ProgramTrustSeam()) return *verdict;
+  const std::wstring path = OwnProgramPath();
+  return !path.empty() && ProgramSafeForElevatedTask(path);
 }
 
 bool IsAutoStartTask(const std::wstring& TaskName) {

@@ -11,6 +11,8 @@ namespace Vel::AutoStart::UAC {
 bool IsAutoStartTask(ITaskService* Service, const std::wstring& TaskName) noexcept;
 void SetAutoStartTask(ITaskService* Service, const std::wstring& TaskName, bool Enabled, int DelaySeconds,
                       const std::wstring& ProgramPath) noexcept;
+// Deletes the task only when it starts ProgramPath.
+void RemoveAutoStartTaskOf(ITaskService* Service, const std::wstring& TaskName, const std::wstring& ProgramPath) noexcept;
 
 // Whether a logon task exists, asked on a thread of its own from the moment this is made. The
 // Task Scheduler's answer is the slowest step of a start (over a second while a fresh session

@@ -16,7 +16,7 @@ add_library(quorvane_win32 STATIC
   ui/win32/tray.cpp ui/win32/styled_buttons.cpp ui/win32/small_controls.cpp
   ui/win32/vector_paint.cpp ui/win32/chip_icon.cpp ui/win32/object_count.cpp ui/win32/contrast.cpp
   theme/theme_win32.cpp
-  autostart/autostart_win32.cpp
+  autostart/autostart_win32.cpp autostart/path_trust_win32.cpp
   translate/translate_win32.cpp
   crash/crash_report_win32.cpp
   app/services_win32.cpp app/fullscreen_win32.cpp)

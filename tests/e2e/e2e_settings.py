@@ -1,5 +1,6 @@
 """End-to-end tests of the settings page: every change reaches the registry at once and comes
 back at the next start; a broken value does not stop the program."""
+import json
 import re
 import unittest
 
@@ -52,6 +53,26 @@ class SettingsPage(ProgramTest):
         self.assertFalse(c["EditMinute"]["enabled"])
         self.assertEqual(c["EditMinute"]["selection"], 0)
         self.assertEqual(c["ChkCleanOnTray"]["checked"], 1)
+
+    def test_run_on_start_is_refused_where_others_can_change_the_program(self):
+        # Wine gives the user's own account full control of every folder, as a Downloads folder
+        # is on Windows: no elevated logon task from here. Ticking the box says so, in the
+        # user's language, and leaves it unticked; the stored settings are untouched.
+        c = self.start()
+        self.assertEqual(c["ChkAutoStart"]["checked"], 0)
+        self.probe("click", "ChkAutoStart")
+        box = json.loads(self.probe("dialog", 5000).stdout)
+        self.assertEqual(box["caption"], "Quorvane")
+        self.assertEqual(box["text"], "다른 프로그램이 이 폴더를 바꿀 수 있어 부팅시 실행을 켤 수 없습니다. "
+                                      "Quorvane을 Program Files에 설치한 뒤 다시 시도하세요.")
+        self.probe("answer", "ok")
+        self.assertEqual(self.dump()["by_name"]["ChkAutoStart"]["checked"], 0)
+        self.assertEqual(self.stored(), {})
+        # Started with /inst from here: refused without a word, and it starts as usual.
+        self.quit()
+        self.session.start(EXE, "/inst")
+        self.probe("wait-visible", 20000)
+        self.assertNotEqual(self.probe("dialog", 1500, check=False).returncode, 0, "a message at /inst")
 
     def test_a_broken_value_reads_as_its_default(self):
         self.reg("add", SETTINGS_KEY, "/v", "limit_usage_phys", "/t", "REG_SZ", "/d", "eighty", "/f")

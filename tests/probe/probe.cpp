@@ -363,7 +363,7 @@ int Hang(DWORD ms) {
 
 int Usage() {
   std::fputs("usage: qprobe dump | wait-window MS | wait-visible MS | wait-hidden MS | wait-gone MS |\n"
-             "  send MSG WPARAM | post MSG WPARAM | click NAME | select NAME INDEX | command ID | dialog MS | answer yes|no |\n"
+             "  send MSG WPARAM | post MSG WPARAM | click NAME | select NAME INDEX | command ID | dialog MS | answer yes|no|ok |\n"
              "  tray | wait-tray MS | tray-click left|right | menu MS | menu-key KEY | tray-delete | taskbar-created |\n"
              "  status | watch NAME MS | balloons | tooltip MS | tooltip-any MS | taskbar |\n"
              "  prompt MS | prompt-click NAME | prompt-key esc|enter | prompt-close | record-open FILE TARGET |\n"
@@ -484,7 +484,8 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"answer" && argc > 2) {
     HWND d = ProgramDialog();
     if (!d) return 1;
-    const int id = std::wstring(argv[2]) == L"yes" ? IDYES : IDNO;
+    const std::wstring answer = argv[2];
+    const int id = answer == L"yes" ? IDYES : answer == L"ok" ? IDOK : IDNO;
     PostMessageW(d, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(d, id)));
     return 0;
   }

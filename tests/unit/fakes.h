@@ -99,6 +99,12 @@ class Services : public app::MainServices {
   void SetAutoStartTask(const std::wstring& name, bool enabled, int delay) override {
     log.push_back(L"task " + name + L" " + (enabled ? L"on " : L"off ") + std::to_wstring(delay));
   }
+  bool ProgramSafeForAutoStart() override {
+    log.push_back(L"folder safe?");
+    return folderSafe;
+  }
+  void RemoveOwnAutoStartTask(const std::wstring& name) override { log.push_back(L"task " + name + L" off if ours"); }
+  bool folderSafe = true;
   void VisibleOnShell(ui::TrayIcon& icon, const std::wstring& appName) override {
     shellIcon = &icon;
     log.push_back(L"visible-on-shell " + appName);

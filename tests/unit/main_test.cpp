@@ -25,7 +25,7 @@ TEST(FormCreate, RunsItsStepsInOrder) {
   Harness h(L"/inst");
   h.Create();
   const std::vector<std::wstring> expected{
-      L"accent", L"translate-component", L"com-init", L"task QuorvaneTaskMachine on 60", L"com-uninit",
+      L"accent", L"translate-component", L"com-init", L"folder safe?", L"task QuorvaneTaskMachine on 60", L"com-uninit",
       L"com-init", L"task? QuorvaneTaskMachine", L"com-uninit",  // loading the settings page
       L"visible-on-shell Quorvane", L"privilege SeIncreaseQuotaPrivilege",
       L"privilege SeProfileSingleProcessPrivilege", L"snapshot",

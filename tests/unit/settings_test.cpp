@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "fakes.h"
 
 namespace {
@@ -72,13 +74,47 @@ TEST_F(Settings, RunAtStartRegistersOrDeletesTheTask) {
   h.services.log.clear();
   F().ChkAutoStart->Click();
   F().ChkAutoStart->Click();
-  EXPECT_EQ(h.services.log, (Writes{L"com-init", L"task QuorvaneTaskMachine on 0", L"com-uninit", L"com-init",
-                                    L"task QuorvaneTaskMachine off 0", L"com-uninit"}));
+  EXPECT_EQ(h.services.log, (Writes{L"com-init", L"folder safe?", L"task QuorvaneTaskMachine on 0", L"com-uninit",
+                                    L"com-init", L"task QuorvaneTaskMachine off 0", L"com-uninit"}));
   h.services.log.clear();
   h.services.comOk = false;
   F().ChkAutoStart->Click();
   EXPECT_EQ(h.services.log, Writes{L"com-init"}) << "without COM the task is left as it was";
   EXPECT_TRUE(F().ChkAutoStart->Checked());
+}
+
+// A copy in a folder others can change (Downloads, a USB stick) registers no elevated task.
+TEST_F(Settings, AFolderOthersCanChangeGetsNoLogonTask) {
+  h.services.folderSafe = false;
+  h.Create();
+  h.services.log.clear();
+  F().ChkAutoStart->Click();  // the user ticks it
+  EXPECT_FALSE(F().ChkAutoStart->Checked());
+  EXPECT_EQ(h.services.log,
+            (Writes{L"com-init", L"folder safe?", L"task QuorvaneTaskMachine off if ours", L"com-uninit"}));
+  ASSERT_EQ(h.platform.boxes, Writes{h.services.Translate(app::kRefusedTaskText)});
+  EXPECT_EQ(h.platform.lastFlags, app::kRefusedTaskStyle);
+  EXPECT_EQ(h.platform.lastCaption, h.application.Title);
+}
+
+TEST_F(Settings, ATaskFoundAtStartFromAFolderOthersCanChangeGoesSilently) {
+  h.services.folderSafe = false;
+  h.services.taskExists = true;
+  h.Create();
+  EXPECT_FALSE(F().ChkAutoStart->Checked());
+  EXPECT_TRUE(h.platform.boxes.empty());
+  const Writes& log = h.services.log;
+  EXPECT_NE(std::find(log.begin(), log.end(), L"task QuorvaneTaskMachine off if ours"), log.end());
+  EXPECT_EQ(std::find(log.begin(), log.end(), L"task QuorvaneTaskMachine on 0"), log.end()) << "registered again";
+
+  // With /inst: refused silently too, and the program starts as usual.
+  fakes::MainHarness inst(L"/inst");
+  inst.services.folderSafe = false;
+  inst.Create();
+  EXPECT_TRUE(inst.platform.boxes.empty());
+  EXPECT_EQ(std::vector<std::wstring>(inst.services.log.begin() + 3, inst.services.log.begin() + 7),
+            (Writes{L"com-init", L"folder safe?", L"task QuorvaneTaskMachine off if ours", L"com-uninit"}));
+  EXPECT_FALSE(inst.closed);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -51,6 +52,7 @@ struct World {
   std::vector<std::wstring> log;
   std::map<std::wstring, HRESULT> failures;  // by call, e.g. "Service.Connect"
   std::vector<std::wstring> tasks;           // names in the root folder
+  std::wstring taskProgram;                  // what their first action starts
   std::vector<std::unique_ptr<Tracked>> objects;
   Tracked* definition = nullptr;
 
@@ -378,6 +380,11 @@ class FakeExecAction final : public StubIExecAction {
     return Call(L"put_WorkingDirectory", Text(value));
   }
   HRESULT STDMETHODCALLTYPE put_Arguments(BSTR value) override { return Call(L"put_Arguments", Text(value)); }
+  HRESULT STDMETHODCALLTYPE get_Path(BSTR* out) override {
+    const HRESULT hr = Call(L"get_Path");
+    if (SUCCEEDED(hr)) *out = SysAllocStringLen(world_.taskProgram.data(), UINT(world_.taskProgram.size()));
+    return hr;
+  }
 
  protected:
   bool Answers(REFIID iid) const override {
@@ -390,6 +397,9 @@ class FakeActions final : public StubIActionCollection {
   using StubIActionCollection::StubIActionCollection;
   HRESULT STDMETHODCALLTYPE Create(TASK_ACTION_TYPE type, IAction** out) override {
     return HandOut(Call(L"Create", std::to_wstring(type)), world_.Make<FakeExecAction>(L"Action"), out);
+  }
+  HRESULT STDMETHODCALLTYPE get_Item(LONG index, IAction** out) override {
+    return HandOut(Call(L"get_Item", std::to_wstring(index)), world_.Make<FakeExecAction>(L"Action"), out);
   }
 };
 
@@ -447,7 +457,12 @@ class FakeRegisteredTask final : public StubIRegisteredTask {
     *out = SysAllocStringLen(taskName.data(), UINT(taskName.size()));
     return S_OK;
   }
+  HRESULT STDMETHODCALLTYPE get_Definition(ITaskDefinition** out) override;
 };
+
+HRESULT STDMETHODCALLTYPE FakeRegisteredTask::get_Definition(ITaskDefinition** out) {
+  return HandOut(Call(L"get_Definition"), world_.Make<FakeDefinition>(L"Definition"), out);
+}
 
 class FakeTasks final : public StubIRegisteredTaskCollection {
  public:
@@ -610,6 +625,39 @@ TEST(AutoStartTask, DeletesOnlyTheFirstExactMatchInTheRootFolder) {
     EXPECT_EQ(scene.world.log, expected) << c.tasks.size();
     EXPECT_EQ(scene.Leaks(), std::vector<std::wstring>());
   }
+}
+
+// A copy refused a logon task takes away only a task that starts itself, never another copy's.
+TEST(AutoStartTask, ARefusedCopyDeletesOnlyItsOwnTask) {
+  const struct {
+    std::wstring taskProgram;
+    bool deleted;
+  } cases[] = {
+      {kProgram, true},
+      {L"d:\\APPS\\tool\\PROGRAM.EXE", true},  // Windows compares paths without case
+      {L"C:\\Program Files (x86)\\Vantorel\\Quorvane\\Quorvane.exe", false},
+      {L"", false},
+  };
+  for (const auto& c : cases) {
+    Scene scene;
+    scene.world.tasks = {kTask};
+    scene.world.taskProgram = c.taskProgram;
+    UAC::RemoveAutoStartTaskOf(scene.service, kTask, kProgram);
+    const std::vector<std::wstring>& log = scene.world.log;
+    EXPECT_NE(std::find(log.begin(), log.end(), L"Action.get_Path()"), log.end());
+    std::wstring all;
+    for (const auto& e : log) all += e + L" | ";
+    EXPECT_EQ(log.back() == L"Root.DeleteTask(QuorvaneTaskMachine, 0)", c.deleted) << all;
+    EXPECT_EQ(scene.Leaks(), std::vector<std::wstring>());
+  }
+  // Its program cannot be read: the task stays.
+  Scene scene;
+  scene.world.tasks = {kTask};
+  scene.world.taskProgram = kProgram;
+  scene.world.failures[L"Action.get_Path"] = E_FAIL;
+  UAC::RemoveAutoStartTaskOf(scene.service, kTask, kProgram);
+  EXPECT_EQ(scene.world.log.back(), L"Action.get_Path()");
+  EXPECT_EQ(scene.Leaks(), std::vector<std::wstring>());
 }
 
 TEST(AutoStartTask, ExistsOnlyUnderItsExactName) {
