@@ -39,6 +39,10 @@ if(QUORVANE_WIN_BUILD)
            ${QUORVANE_WIN_BUILD}/Quorvane.exe)
   add_test(NAME manifest COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/e2e/check_manifest.py
            ${QUORVANE_WIN_BUILD}/Quorvane.exe)
+  # A signed cross build of its own, with a certificate made by the test.
+  add_test(NAME signing COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/e2e/check_signing.py ${CMAKE_SOURCE_DIR}
+           ${CMAKE_SOURCE_DIR}/build/signed ${QUORVANE_WIN_BUILD}/Quorvane.exe)
+  set_tests_properties(signing PROPERTIES TIMEOUT 900)
   add_test(NAME win_tests COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/e2e/run_win_tests.py)
   add_test(NAME e2e COMMAND python3 -m unittest discover -v -p "e2e_*.py"
            WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/e2e)

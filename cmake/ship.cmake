@@ -18,6 +18,18 @@ foreach(target Quorvane QuorvaneLoopback win_tests)
   add_dependencies(${target} quorvane_art)
 endforeach()
 
+# Authenticode for what ships, when the build is given a certificate: a PKCS#12 file, its
+# password in the environment (QUORVANE_SIGN_PASSWORD), optionally a timestamping service.
+set(QUORVANE_SIGN_PFX "" CACHE FILEPATH "PKCS#12 certificate that signs Quorvane.exe, its setup and uninstaller")
+set(QUORVANE_SIGN_TIMESTAMP_URL "" CACHE STRING "RFC 3161 timestamping service for the signatures")
+set(QUORVANE_SIGN ${CMAKE_SOURCE_DIR}/scripts/sign)
+if(QUORVANE_SIGN_PFX AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+  add_custom_command(TARGET Quorvane POST_BUILD
+    COMMAND ${QUORVANE_SIGN} ${QUORVANE_SIGN_PFX} $<TARGET_FILE:Quorvane> "${QUORVANE_SIGN_TIMESTAMP_URL}"
+    COMMENT "Signing Quorvane.exe"
+    VERBATIM)
+endif()
+
 # QuorvaneSetup-<version>.exe from EXE_TARGET into DIR. The setup's own code is built for the
 # exe's architecture; where it installs (32-bit Program Files, 32-bit registry view) is not.
 set(QUORVANE_DISPLAY_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH})
@@ -28,9 +40,16 @@ else()
 endif()
 function(quorvane_setup exe_target dir)
   set(out ${dir}/QuorvaneSetup-${QUORVANE_DISPLAY_VERSION}.exe)
+  set(sign "")
+  if(QUORVANE_SIGN_PFX AND exe_target STREQUAL "Quorvane")
+    # makensis runs it on the uninstaller before packing it (a copy stays beside the setup, for
+    # checks) and on the finished setup.
+    set(sign "-DSIGN=${QUORVANE_SIGN}" "-DSIGN_PFX=${QUORVANE_SIGN_PFX}"
+             "-DSIGN_TIMESTAMP=${QUORVANE_SIGN_TIMESTAMP_URL}" "-DSIGNED_UNINSTALLER=${dir}/Uninstall.exe")
+  endif()
   add_custom_command(
     OUTPUT ${out}
-    COMMAND ${MAKENSIS} -V2 -INPUTCHARSET UTF8 -DTARGET=${QUORVANE_SETUP_TARGET}
+    COMMAND ${MAKENSIS} -V2 -INPUTCHARSET UTF8 -DTARGET=${QUORVANE_SETUP_TARGET} ${sign}
             -DVERSION=${PROJECT_VERSION} -DDISPLAY_VERSION=${QUORVANE_DISPLAY_VERSION}
             -DEXE=$<TARGET_FILE:${exe_target}> -DOUTFILE=${out}
             -DICON=${QUORVANE_ART}/Quorvane.ico -DWIZARD=${QUORVANE_ART}/wizard.bmp

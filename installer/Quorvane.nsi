@@ -33,6 +33,11 @@ RequestExecutionLevel admin
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
+; Signed when the build has a certificate: the uninstaller before it is packed, then the setup.
+!ifdef SIGN
+  !uninstfinalize '"${SIGN}" "${SIGN_PFX}" "%1" "${SIGN_TIMESTAMP}" "${SIGNED_UNINSTALLER}"' = 0
+  !finalize '"${SIGN}" "${SIGN_PFX}" "%1" "${SIGN_TIMESTAMP}"' = 0
+!endif
 ; Always the 32-bit folder and registry view, whatever the setup's own architecture: the program is
 ; a 32-bit one, and an upgrade must find what the last setup left (see .onInit).
 InstallDir "$PROGRAMFILES32\${PUBLISHER}\${PRODUCT}"
