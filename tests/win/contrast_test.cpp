@@ -137,19 +137,10 @@ class HighContrastBlack : public ::testing::Test {
 
 TEST_F(HighContrastBlack, TheMainWindowPaintsWithTheSchemesPairsAndFollowsAChange) {
   Vel::Theme::RegisterButtonStyles();
-  ui::win32::Win32Application application(GetModuleHandleW(nullptr));
-  ui::Application& app = application.App();
-  real::Services services(app);
-  app::TFrmQuorvane form(app, services, L"");
-  struct Release {
-    ui::win32::Win32Application& application;
-    ~Release() { application.ReleaseForm(); }
-  } release{application};
-  app.SetMainForm(&form);
-  application.CreateForm(form);
-  HWND hwnd = reinterpret_cast<HWND>(form.Handle());
+  real::MainWindow<> window;
+  HWND hwnd = window.Create();
   ASSERT_TRUE(hwnd);
-  form.SetVisible(true);
+  window.form.SetVisible(true);
   SetForegroundWindow(hwnd);
   ASSERT_TRUE(PumpUntil([&] { return named::Child(hwnd, L"EditInfo") != nullptr; }));
   const Picture on = Render(hwnd, "high-contrast-main.bmp");

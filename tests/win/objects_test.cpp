@@ -113,17 +113,11 @@ TEST(Win32Objects, ADayOfWorkLeavesEveryCountWhereItBegan) {
   std::printf("objects at start: %s\n", Describe(atStart).c_str());
   ObjectCounts withWindow, peak;
   {
-    ui::win32::Win32Application application(GetModuleHandleW(nullptr));
-    ui::Application& app = application.App();
-    real::Services services(app);
-    app::TFrmQuorvane form(app, services, L"");
-    struct Release {
-      ui::win32::Win32Application& application;
-      ~Release() { application.ReleaseForm(); }
-    } release{application};
-    app.SetMainForm(&form);
-    application.CreateForm(form);
-    HWND hwnd = reinterpret_cast<HWND>(form.Handle());
+    real::MainWindow<> window;
+    ui::Application& app = window.App();
+    real::Services& services = window.services;
+    app::TFrmQuorvane& form = window.form;
+    HWND hwnd = window.Create();
     ASSERT_TRUE(hwnd);
     // The update service's notice bar, with its hint, lives as long as the window.
     const auto prompt = Vel::Update::Win32UpdatePrompt(app, L"en", L"Quorvane");

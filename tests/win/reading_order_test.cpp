@@ -18,6 +18,7 @@
 #include "translate/translate.h"
 #include "ui/win32/win32_ui.h"
 #include "update/prompt_win32.h"
+#include "real_services.h"
 
 namespace {
 
@@ -133,19 +134,12 @@ TEST_F(Win32ReadingOrder, ArabicTextsReadRightToLeftAndNothingMoves) {
     Popups::menuFlags.clear();
     // As at the program's start: the language first, the application told of it, then the window.
     Vel::Translate::TranslateComponent(nullptr, c.language);
-    ui::win32::Win32Application application(GetModuleHandleW(nullptr));
-    ui::Application& app = application.App();
+    real::MainWindow<Services> window;
+    ui::Application& app = window.App();
+    app::TFrmQuorvane& form = window.form;
     app.RightToLeftReading = Vel::Translate::ReadsRightToLeft();
     EXPECT_EQ(app.RightToLeftReading, c.rtl);
-    Services services(app);
-    app::TFrmQuorvane form(app, services, L"");
-    struct Release {
-      ui::win32::Win32Application& application;
-      ~Release() { application.ReleaseForm(); }
-    } release{application};
-    app.SetMainForm(&form);
-    application.CreateForm(form);
-    HWND hwnd = reinterpret_cast<HWND>(form.Handle());
+    HWND hwnd = window.Create();
     ASSERT_TRUE(hwnd);
     Vel::Update::Win32UpdatePrompt(app, c.language, L"Quorvane")->ShowUpdateStatus(L"https://a.test/notice");
     form.SetVisible(true);

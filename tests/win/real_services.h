@@ -2,10 +2,14 @@
 // check, the logon task and the browser stay fakes. For tests that drive the real main window.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
+#include "app/main.h"
 #include "app/services_win32.h"
 #include "tests/unit/fakes.h"
+#include "ui/win32/win32_ui.h"
 
 namespace real {
 
@@ -35,6 +39,29 @@ class Services final : public fakes::Services {
 
  private:
   app::Win32MainServices real_;
+};
+
+// The program's main window on the real toolkit, with the given services. Set the application up
+// before Create; the window goes before the model it shows, however the test ends.
+template <class ServicesT = Services>
+class MainWindow {
+ public:
+  MainWindow() : services(application.App()), form(application.App(), services, L"") {}
+  ~MainWindow() { application.ReleaseForm(); }
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  ui::Application& App() { return application.App(); }
+  // Realises the window and runs its creation step; its handle (null when it failed).
+  HWND Create() {
+    App().SetMainForm(&form);
+    application.CreateForm(form);
+    return reinterpret_cast<HWND>(form.Handle());
+  }
+
+  ui::win32::Win32Application application{GetModuleHandleW(nullptr)};
+  ServicesT services;
+  app::TFrmQuorvane form;
 };
 
 }  // namespace real
