@@ -4,7 +4,7 @@ import json
 import re
 import unittest
 
-from program_test import EXE, SETTINGS_KEY, SETTINGS_PARENT, ProgramTest
+from program_test import EXE, PROBE, SETTINGS_KEY, SETTINGS_PARENT, ProgramTest
 
 
 class SettingsPage(ProgramTest):
@@ -60,12 +60,14 @@ class SettingsPage(ProgramTest):
         # user's language, and leaves it unticked; the stored settings are untouched.
         c = self.start()
         self.assertEqual(c["ChkAutoStart"]["checked"], 0)
-        self.probe("click", "ChkAutoStart")
-        box = json.loads(self.probe("dialog", 5000).stdout)
+        # The click returns once its handler has, and the handler waits on the message.
+        clicker = self.session.start(PROBE, "click", "ChkAutoStart")
+        box = json.loads(self.probe("dialog", 10000).stdout)
         self.assertEqual(box["caption"], "Quorvane")
         self.assertEqual(box["text"], "다른 프로그램이 이 폴더를 바꿀 수 있어 부팅시 실행을 켤 수 없습니다. "
                                       "Quorvane을 Program Files에 설치한 뒤 다시 시도하세요.")
         self.probe("answer", "ok")
+        clicker.wait(timeout=10)
         self.assertEqual(self.dump()["by_name"]["ChkAutoStart"]["checked"], 0)
         self.assertEqual(self.stored(), {})
         # Started with /inst from here: refused without a word, and it starts as usual.
