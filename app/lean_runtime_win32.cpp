@@ -18,7 +18,8 @@ namespace {
 // What the runtime's checks throw (a string index out of range, a length over the maximum).
 // The runtime's own versions are std::logic_error and its kin, whose message is a copy-on-write
 // std::string: with them come that whole second string library and more (some 90 KiB). The
-// program catches these only as "anything", so a fixed message is all they need.
+// program catches these only as "anything", so a fixed message is all they need. (A handler for
+// std::out_of_range or its kin would not see them: catch std::exception or everything.)
 class RuntimeCheckFailed final : public std::exception {
  public:
   explicit RuntimeCheckFailed(const char* what) : what_(what ? what : "runtime check failed") {}

@@ -49,14 +49,28 @@ TPathSecurity ReadSecurity(PSECURITY_DESCRIPTOR Descriptor) {
       return s;
     }
     const auto* header = static_cast<const ACE_HEADER*>(entry);
-    // Allowing entries of the two layouts whose SID follows the mask; conditional (callback)
-    // entries are counted as if their condition held.
-    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE && header->AceType != ACCESS_ALLOWED_CALLBACK_ACE_TYPE) continue;
-    const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
     TGrant g;
-    g.Trusted = Trusted(const_cast<DWORD*>(&allowed->SidStart));
     g.InheritOnly = (header->AceFlags & INHERIT_ONLY_ACE) != 0;
-    g.Rights = allowed->Mask;
+    switch (header->AceType) {
+      case ACCESS_ALLOWED_ACE_TYPE:
+      case ACCESS_ALLOWED_CALLBACK_ACE_TYPE: {  // conditional: counted as if its condition held
+        const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
+        g.Trusted = Trusted(const_cast<DWORD*>(&allowed->SidStart));
+        g.Rights = allowed->Mask;
+        break;
+      }
+      case ACCESS_DENIED_ACE_TYPE:
+      case ACCESS_DENIED_CALLBACK_ACE_TYPE:
+      case ACCESS_DENIED_OBJECT_ACE_TYPE:
+      case ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE:
+        continue;  // a denial never makes it safer to refuse less
+      default:
+        // Any other allowing layout (object entries, compound ones): read as everything, to
+        // anyone, rather than let an unread grant through.
+        if (header->AceType == SYSTEM_AUDIT_ACE_TYPE || header->AceType == SYSTEM_ALARM_ACE_TYPE) continue;
+        g.Rights = FileRight::AllAccess;
+        break;
+    }
     s.Grants.push_back(g);
   }
   return s;
@@ -76,8 +90,13 @@ TPathSecurity ReadPathSecurity(const std::wstring& Path) {
 }
 
 bool ProgramSafeForElevatedTask(const std::wstring& ProgramPath) {
+  const std::vector<std::wstring> paths = PathChain(ProgramPath);
+  // A network share's permissions are another machine's (its administrators, its share rights,
+  // a connection that can be tampered with), and a removable disk can be swapped: fixed local
+  // drives only.
+  if (paths.empty() || GetDriveTypeW(paths.back().c_str()) != DRIVE_FIXED) return false;
   std::vector<TPathSecurity> chain;
-  for (const std::wstring& path : PathChain(ProgramPath)) chain.push_back(ReadPathSecurity(path));
+  for (const std::wstring& path : paths) chain.push_back(ReadPathSecurity(path));
   return SafeForElevatedTask(chain);
 }
 

@@ -25,7 +25,8 @@ using MiniDumpWriteDumpFn = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE, MINIDUMP_TYPE, 
 // stop the report either.
 struct Reporter {
   MiniDumpWriteDumpFn write = nullptr;
-  HANDLE request = nullptr, done = nullptr;
+  HANDLE request = nullptr, written = nullptr, done = nullptr;
+  HANDLE writer = nullptr;  // its thread: one gone (at exit) is waited for no longer
   wchar_t path[MAX_PATH + kReportNameMax] = {};
   std::size_t folderLength = 0;  // of `path`, which holds the folder and a backslash
   // The crash, set by the crashing thread before it raises `request`.
@@ -70,12 +71,22 @@ void WriteReport(Reporter& r) {
 DWORD WINAPI ReporterThread(void*) {
   if (WaitForSingleObject(gReporter.request, INFINITE) == WAIT_OBJECT_0) {
     WriteReport(gReporter);
-    // The report is safe; keeping the newest five may need the heap, so it comes last.
-    gReporter.path[gReporter.folderLength - 1] = 0;
-    RemoveOldReports(gReporter.path);
+    SetEvent(gReporter.written);
+    // The report is safe; keeping the newest five needs the heap, which the crash may hold
+    // locked, so it comes last and is waited for only briefly.
+    if (gReporter.folderLength) {
+      gReporter.path[gReporter.folderLength - 1] = 0;
+      RemoveOldReports(gReporter.path);
+    }
     SetEvent(gReporter.done);
   }
   return 0;
+}
+
+// Waits for `event`, but not for a writer that is gone (killed as the process exits).
+void AwaitWriter(HANDLE event, DWORD ms) {
+  const HANDLE both[2] = {event, gReporter.writer};
+  WaitForMultipleObjects(2, both, FALSE, ms);
 }
 
 LONG WINAPI OnUnhandled(EXCEPTION_POINTERS* info) {
@@ -86,7 +97,8 @@ LONG WINAPI OnUnhandled(EXCEPTION_POINTERS* info) {
     gReporter.thread = GetCurrentThreadId();
     if (gReporter.request) {
       SetEvent(gReporter.request);
-      WaitForSingleObject(gReporter.done, 60000);
+      AwaitWriter(gReporter.written, 60000);
+      AwaitWriter(gReporter.done, 2000);
     } else {
       WriteReport(gReporter);  // no writer thread could be made: the best this thread can do
     }
@@ -137,13 +149,13 @@ void InstallCrashReporter() {
                             reinterpret_cast<void*>(GetProcAddress(dbghelp, "MiniDumpWriteDump")))
                       : nullptr;
     r.request = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    r.written = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     r.done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     // A small stack of its own is enough for the writer; it waits, costing nothing, all day.
-    HANDLE thread = r.request && r.done ? CreateThread(nullptr, 256 * 1024, ReporterThread, nullptr,
-                                                       STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr)
-                                        : nullptr;
-    if (thread) CloseHandle(thread);
-    else if (r.request) CloseHandle(r.request), r.request = nullptr;
+    // Without a folder to write to there is nothing for it to do.
+    if (r.request && r.written && r.done && r.folderLength && r.write)
+      r.writer = CreateThread(nullptr, 256 * 1024, ReporterThread, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (!r.writer && r.request) CloseHandle(r.request), r.request = nullptr;
   }
   SetUnhandledExceptionFilter(OnUnhandled);
   std::set_terminate(Fatal);

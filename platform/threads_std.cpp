@@ -44,7 +44,10 @@ bool Thread::Start(std::function<void()> Work) {
 
 bool Thread::Joinable() const { return thread_.joinable(); }
 void Thread::Join() {
-  if (thread_.joinable()) thread_.join();
+  if (!thread_.joinable()) return;
+  // Waiting for itself would never end: a thread that goes with its own Thread lets go instead.
+  if (thread_.get_id() == std::this_thread::get_id()) return thread_.detach();
+  thread_.join();
 }
 void Thread::Detach() {
   if (thread_.joinable()) thread_.detach();

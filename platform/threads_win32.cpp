@@ -63,6 +63,8 @@ bool Thread::Start(std::function<void()> Work) {
 bool Thread::Joinable() const { return handle_ != nullptr; }
 void Thread::Join() {
   if (!handle_) return;
+  // Waiting for itself would never end: a thread that goes with its own Thread lets go instead.
+  if (GetThreadId(handle_) == GetCurrentThreadId()) return Detach();
   WaitForSingleObject(handle_, INFINITE);
   CloseHandle(handle_);
   handle_ = nullptr;

@@ -152,13 +152,19 @@ TProxyChoice UserProxy(const WinHttpFunctions& f, const std::wstring& agent, con
       options.dwFlags |= WINHTTP_AUTOPROXY_CONFIG_URL;
       options.lpszAutoConfigUrl = settings.AutoConfigUrl.c_str();
     }
-    options.fAutoLogonIfChallenged = TRUE;
+    // The user's credentials go to the script's server only when it asks for them.
+    options.fAutoLogonIfChallenged = FALSE;
     Handle lookup(f, f.Open(agent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                             WINHTTP_NO_PROXY_BYPASS, 0));
     WINHTTP_PROXY_INFO info{};
     if (lookup) {
       f.SetTimeouts(lookup.get(), 0, kTimeoutMs, kTimeoutMs, kTimeoutMs);
-      if (f.GetProxyForUrl(lookup.get(), url.c_str(), &options, &info)) {
+      BOOL found = f.GetProxyForUrl(lookup.get(), url.c_str(), &options, &info);
+      if (!found && GetLastError() == ERROR_WINHTTP_LOGIN_FAILURE) {
+        options.fAutoLogonIfChallenged = TRUE;
+        found = f.GetProxyForUrl(lookup.get(), url.c_str(), &options, &info);
+      }
+      if (found) {
         automatic.Answered = true;
         automatic.Proxy = TakeGlobal(info.lpszProxy);
         automatic.Bypass = TakeGlobal(info.lpszProxyBypass);

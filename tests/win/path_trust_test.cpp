@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "autostart/path_trust_win32.h"
@@ -59,6 +61,36 @@ UAC::TPathSecurity WithoutDacl() {
   return UAC::ReadSecurity(&sd);
 }
 
+// An administrators' folder with one allowing entry of another layout, an object entry for
+// Users (built byte by byte: Wine knows neither "OA" in SDDL nor AddAccessAllowedObjectAce).
+UAC::TPathSecurity WithObjectEntry() {
+  BYTE admins[SECURITY_MAX_SID_SIZE], users[SECURITY_MAX_SID_SIZE];
+  DWORD a = sizeof admins, u = sizeof users;
+  CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &a);
+  CreateWellKnownSid(WinBuiltinUsersSid, nullptr, users, &u);
+  alignas(DWORD) BYTE aclBytes[512];
+  ACL* acl = reinterpret_cast<ACL*>(aclBytes);
+  GUID type = {0xbf967aba, 0x0de6, 0x11d0, {0xa2, 0x85, 0x00, 0xaa, 0x00, 0x30, 0x49, 0xe2}};
+  EXPECT_TRUE(InitializeAcl(acl, sizeof aclBytes, ACL_REVISION_DS));
+  EXPECT_TRUE(AddAccessAllowedAce(acl, ACL_REVISION_DS, FILE_ALL_ACCESS, admins));
+  BYTE entry[sizeof(ACE_HEADER) + 2 * sizeof(DWORD) + sizeof(GUID) + SECURITY_MAX_SID_SIZE] = {};
+  const DWORD sidLength = GetLengthSid(users), mask = 0x1200a9, flags = ACE_OBJECT_TYPE_PRESENT;
+  const WORD size = WORD(sizeof(ACE_HEADER) + 2 * sizeof(DWORD) + sizeof(GUID) + sidLength);
+  ACE_HEADER header{ACCESS_ALLOWED_OBJECT_ACE_TYPE, 0, size};
+  BYTE* at = entry;
+  for (auto [part, length] : {std::pair<const void*, std::size_t>{&header, sizeof header}, {&mask, sizeof mask},
+                              {&flags, sizeof flags}, {&type, sizeof type}, {users, sidLength}}) {
+    std::memcpy(at, part, length);
+    at += length;
+  }
+  EXPECT_TRUE(AddAce(acl, ACL_REVISION_DS, MAXDWORD, entry, size));
+  SECURITY_DESCRIPTOR sd;
+  InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+  SetSecurityDescriptorOwner(&sd, admins, FALSE);
+  SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
+  return UAC::ReadSecurity(&sd);
+}
+
 UAC::TPathSecurity FromSddl(const wchar_t* sddl) {
   if (!sddl) return WithoutDacl();
   PSECURITY_DESCRIPTOR sd = nullptr;
@@ -97,6 +129,11 @@ TEST(AutoStartFolderCheck, OnlyAFolderNobodyButTheTrustedThreeCanChangePasses) {
   EXPECT_FALSE(pf.Grants[6].Trusted);
   EXPECT_EQ(pf.Grants[6].Rights, 0x1200a9u);
   EXPECT_FALSE(FromSddl(kDownloads).OwnerTrusted);
+  // An entry of a layout not read is taken as everything, to anyone: the folder is refused.
+  const UAC::TPathSecurity object = WithObjectEntry();
+  ASSERT_EQ(object.Grants.size(), 2u);
+  EXPECT_FALSE(object.Grants[1].Trusted);
+  EXPECT_FALSE(UAC::SafeForElevatedTask({FromSddl(kToolFile), object, FromSddl(kTools), FromSddl(kRoot)}));
   const UAC::TPathSecurity fat = WithoutDacl();
   EXPECT_TRUE(fat.Readable && fat.OwnerTrusted);
   EXPECT_FALSE(fat.HasDacl);
@@ -113,6 +150,8 @@ TEST(AutoStartFolderCheck, UnderWineEveryRealFolderIsRefused) {
   EXPECT_FALSE(own.ReparsePoint);
   EXPECT_FALSE(UAC::ProgramSafeForElevatedTask(exe));
   EXPECT_FALSE(UAC::ReadPathSecurity(L"C:\\no such folder\\x.exe").Readable);
+  // A network share is another machine's to change, whatever its permissions say.
+  EXPECT_FALSE(UAC::ProgramSafeForElevatedTask(L"\\\\server\\share\\Quorvane.exe"));
 }
 
 }  // namespace

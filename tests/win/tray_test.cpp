@@ -89,7 +89,7 @@ TEST_F(Win32TrayRetry, RefusedAddsAreRetriedWithGrowingPausesModifyFirst) {
   for (int i = 0; i < 3 && std::size_t(2 * i + 3) < BusyShell::calls.size(); ++i) {
     const ULONGLONG pause = BusyShell::calls[2 * i + 2].at - BusyShell::calls[2 * i + 1].at;
     EXPECT_GE(pause + 15, asked[i]) << "pause " << i;  // timers may fire a tick early
-    EXPECT_LT(pause, asked[i] + 200) << "pause " << i;
+    EXPECT_LT(pause, asked[i] + 1000) << "pause " << i;
   }
 
   // Once it is in, changes are modifies and nothing is retried.
