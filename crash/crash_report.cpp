@@ -52,11 +52,6 @@ bool ReportName(const TCrashTime& t, unsigned long ProcessId, wchar_t* Out, std:
   return at < Capacity;
 }
 
-std::wstring ReportName(const TCrashTime& t, unsigned long ProcessId) {
-  wchar_t name[kReportNameMax];
-  return ReportName(t, ProcessId, name, kReportNameMax) ? std::wstring(name) : std::wstring();
-}
-
 std::vector<std::wstring> ReportsToRemove(std::vector<std::wstring> Names, std::size_t Keep) {
   Names.erase(std::remove_if(Names.begin(), Names.end(), [](const std::wstring& n) { return !IsReport(n); }),
               Names.end());

@@ -22,7 +22,6 @@ struct TCrashTime {
 // zero) without touching the heap, which a crash may have corrupted; false when it does not fit.
 inline constexpr std::size_t kReportNameMax = 48;
 bool ReportName(const TCrashTime& Time, unsigned long ProcessId, wchar_t* Out, std::size_t Capacity);
-std::wstring ReportName(const TCrashTime& Time, unsigned long ProcessId);
 // Of the reports in a folder (file names), those to delete so that the newest Keep stay.
 // Other files are never touched.
 std::vector<std::wstring> ReportsToRemove(std::vector<std::wstring> Names, std::size_t Keep = kKeptReports);

@@ -4,7 +4,7 @@ import json
 import re
 import unittest
 
-from program_test import EXE, PROBE, SETTINGS_KEY, SETTINGS_PARENT, ProgramTest
+from program_test import ARTEFACTS, EXE, PROBE, SETTINGS_KEY, SETTINGS_PARENT, ProgramTest
 
 
 class SettingsPage(ProgramTest):
@@ -63,6 +63,7 @@ class SettingsPage(ProgramTest):
         # The click returns once its handler has, and the handler waits on the message.
         clicker = self.session.start(PROBE, "click", "ChkAutoStart")
         box = json.loads(self.probe("dialog", 10000).stdout)
+        self.session.screenshot(ARTEFACTS / "run-on-start-refused.png")
         self.assertEqual(box["caption"], "Quorvane")
         self.assertEqual(box["text"], "다른 프로그램이 이 폴더를 바꿀 수 있어 부팅시 실행을 켤 수 없습니다. "
                                       "Quorvane을 Program Files에 설치한 뒤 다시 시도하세요.")

@@ -92,27 +92,44 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             self._send(b"unknown", status=404)
 
 
-class TestService:
-    """Context manager: starts the service, gives its base URL, stops it on exit."""
+class _Served:
+    """A threaded HTTP server of the tests' on a loopback port (0: a free one), its state on the
+    server object under `server.lock` (`server.changed` wakes who waits on it), stopped on exit."""
 
-    def __enter__(self):
-        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), _Handler)
+    def _serve(self, port, handler, **state):
+        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", port), handler)
         self.server.daemon_threads = True
         self.server.lock = threading.Lock()
-        self.server.records = {}
-        self.server.proxied = []
-        self.url = f"http://127.0.0.1:{self.server.server_address[1]}"
-        self.closed = socket.socket()
-        self.closed.bind(("127.0.0.1", 0))
-        self.closed_url = f"http://127.0.0.1:{self.closed.getsockname()[1]}"
+        self.server.changed = threading.Condition(self.server.lock)
+        for name, value in state.items():
+            setattr(self.server, name, value)
         self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
         self.thread.start()
-        return self
+
+    def requests(self):
+        with self.server.lock:
+            return list(self.server.requests)
 
     def __exit__(self, *exc):
         self.server.shutdown()
         self.server.server_close()
         self.thread.join(timeout=10)
+        return False
+
+
+class TestService(_Served):
+    """Context manager: starts the service, gives its base URL, stops it on exit."""
+
+    def __enter__(self):
+        self._serve(0, _Handler, records={}, proxied=[])
+        self.url = f"http://127.0.0.1:{self.server.server_address[1]}"
+        self.closed = socket.socket()
+        self.closed.bind(("127.0.0.1", 0))
+        self.closed_url = f"http://127.0.0.1:{self.closed.getsockname()[1]}"
+        return self
+
+    def __exit__(self, *exc):
+        super().__exit__(*exc)
         self.closed.close()
         return False
 
@@ -151,20 +168,12 @@ class _UpdateHandler(http.server.BaseHTTPRequestHandler):
     do_GET = do_POST = do_HEAD = _serve
 
 
-class UpdateService:
+class UpdateService(_Served):
     """The update service of the test build, on its fixed loopback port: records every request
     (method, path, query, headers in their order) and answers with `answer`."""
 
     def __enter__(self):
-        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", UPDATE_PORT), _UpdateHandler)
-        self.server.daemon_threads = True
-        self.server.lock = threading.Lock()
-        self.server.changed = threading.Condition(self.server.lock)
-        self.server.requests = []
-        self.server.answer = b"{}"
-        self.server.delay = 0.0
-        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
-        self.thread.start()
+        self._serve(UPDATE_PORT, _UpdateHandler, requests=[], answer=b"{}", delay=0.0)
         return self
 
     def reset(self, answer=b"{}", delay=0.0):
@@ -173,21 +182,11 @@ class UpdateService:
             self.server.answer = answer
             self.server.delay = delay
 
-    def requests(self):
-        with self.server.lock:
-            return list(self.server.requests)
-
     def wait_requests(self, count, timeout):
         """The requests once there are `count` of them, or whatever came by the deadline."""
         with self.server.lock:
             self.server.changed.wait_for(lambda: len(self.server.requests) >= count, timeout)
             return list(self.server.requests)
-
-    def __exit__(self, *exc):
-        self.server.shutdown()
-        self.server.server_close()
-        self.thread.join(timeout=10)
-        return False
 
 
 class _ProxyHandler(http.server.BaseHTTPRequestHandler):
@@ -231,26 +230,11 @@ class _ProxyHandler(http.server.BaseHTTPRequestHandler):
     do_GET = do_HEAD = _relay
 
 
-class LoopbackProxy:
+class LoopbackProxy(_Served):
     """A forward proxy on a free loopback port: notes every request (method, target, headers as
     they came) and relays it, without its proxy headers, to the loopback address it names."""
 
     def __enter__(self):
-        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), _ProxyHandler)
-        self.server.daemon_threads = True
-        self.server.lock = threading.Lock()
-        self.server.requests = []
+        self._serve(0, _ProxyHandler, requests=[])
         self.address = f"127.0.0.1:{self.server.server_address[1]}"
-        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
-        self.thread.start()
         return self
-
-    def requests(self):
-        with self.server.lock:
-            return list(self.server.requests)
-
-    def __exit__(self, *exc):
-        self.server.shutdown()
-        self.server.server_close()
-        self.thread.join(timeout=10)
-        return False

@@ -6,11 +6,17 @@
 namespace {
 
 using Vel::Crash::ReportName;
+
+// The name, whole, or empty when it does not fit.
+std::wstring Name(const Vel::Crash::TCrashTime& t, unsigned long pid) {
+  wchar_t name[Vel::Crash::kReportNameMax];
+  return ReportName(t, pid, name, std::size(name)) ? std::wstring(name) : std::wstring();
+}
 using Vel::Crash::ReportsToRemove;
 
 TEST(CrashReports, NamesSortByTimeAndOnlyTheNewestFiveStay) {
-  EXPECT_EQ(ReportName({2026, 12, 10, 9, 5, 7}, 4242), L"Quorvane-20261210-090507-4242.dmp");
-  EXPECT_EQ(ReportName({2026, 1, 2, 0, 0, 0}, 4294967295ul), L"Quorvane-20260102-000000-4294967295.dmp");
+  EXPECT_EQ(Name({2026, 12, 10, 9, 5, 7}, 4242), L"Quorvane-20261210-090507-4242.dmp");
+  EXPECT_EQ(Name({2026, 1, 2, 0, 0, 0}, 4294967295ul), L"Quorvane-20260102-000000-4294967295.dmp");
   // Into a buffer of the caller's: whole, or refused with what fits still ended.
   wchar_t small[12];
   EXPECT_FALSE(ReportName({2026, 12, 10, 9, 5, 7}, 4242, small, std::size(small)));

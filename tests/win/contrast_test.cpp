@@ -7,12 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "app/main.h"
 #include "named_child.h"
+#include "pump.h"
 #include "platform/threads.h"
 #include "real_services.h"
 #include "theme/theme.h"
@@ -91,21 +91,6 @@ Picture Render(HWND hwnd, const std::string& saveAs) {
   return p;
 }
 
-void Pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-}
-
-bool PumpUntil(const std::function<bool()>& done, DWORD ms = 5000) {
-  const ULONGLONG end = GetTickCount64() + ms;
-  for (;;) {
-    Pump();
-    if (done()) return true;
-    if (GetTickCount64() >= end) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-  }
-}
-
 // A control's rectangle in the form's client coordinates.
 RECT PlaceOf(HWND form, HWND child) {
   RECT r;
@@ -142,7 +127,7 @@ TEST_F(HighContrastBlack, TheMainWindowPaintsWithTheSchemesPairsAndFollowsAChang
   ASSERT_TRUE(hwnd);
   window.form.SetVisible(true);
   SetForegroundWindow(hwnd);
-  ASSERT_TRUE(PumpUntil([&] { return named::Child(hwnd, L"EditInfo") != nullptr; }));
+  ASSERT_TRUE(pump::Until([&] { return named::Child(hwnd, L"EditInfo") != nullptr; }));
   const Picture on = Render(hwnd, "high-contrast-main.bmp");
 
   // The window's background, the labels' text and the accent line: the scheme's own.
@@ -168,7 +153,7 @@ TEST_F(HighContrastBlack, TheMainWindowPaintsWithTheSchemesPairsAndFollowsAChang
   SetSysColors(int(std::size(kIndexes)), kIndexes, saved_);
   ui::win32::ForceHighContrast(false);
   SendMessageW(hwnd, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
-  PumpUntil([] { return false; }, 300);  // only so the saved picture is whole
+  pump::For(300);  // only so the saved picture is whole
   const Picture off = Render(hwnd, "high-contrast-off-main.bmp");
   EXPECT_EQ(off.At(off.width - 3, off.height - 3), RGB(255, 255, 255));
 }

@@ -11,16 +11,11 @@
 
 #include "crash/crash_report.h"
 #include "platform/threads.h"
+#include "test_env.h"
 
 namespace {
 
 constexpr wchar_t kChildVariable[] = L"QUORVANE_CRASH_CHILD";
-
-std::wstring Env(const wchar_t* name) {
-  wchar_t buf[64];
-  const DWORD n = GetEnvironmentVariableW(name, buf, 64);
-  return n > 0 && n < 64 ? std::wstring(buf, n) : std::wstring();
-}
 
 // Recurses until the stack is gone; the volatile buffer keeps every frame.
 volatile bool gDeeper = true;

@@ -5,19 +5,12 @@
 #include <gtest/gtest.h>
 
 #include "app/fullscreen.h"
+#include "pump.h"
 
 namespace {
 
 LRESULT CALLBACK Plain(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(hwnd, msg, wParam, lParam);
-}
-
-void Pump() {
-  MSG msg;
-  for (int i = 0; i < 20; ++i) {
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    Sleep(10);
-  }
 }
 
 class FullScreenWin32 : public ::testing::Test {
@@ -46,7 +39,7 @@ class FullScreenWin32 : public ::testing::Test {
                               r.right - r.left, r.bottom - r.top, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     ShowWindow(window_, show);
     SetForegroundWindow(window_);
-    Pump();
+    pump::For(200);
     return window_;
   }
   bool Covers(HWND hwnd) {

@@ -16,6 +16,7 @@
 #include "ui/win32/object_count.h"
 #include "ui/win32/win32_ui.h"
 #include "named_child.h"
+#include "pump.h"
 #include "real_services.h"
 #include "update/prompt_win32.h"
 
@@ -36,26 +37,6 @@ std::string Describe(const ObjectCounts& c) {
 void ExpectSameCounts(const ObjectCounts& now, const ObjectCounts& before) {
   for (int k = 0; k < ui::win32::kObjectKinds; ++k)
     EXPECT_EQ(now.n[k], before.n[k]) << ui::win32::ObjectKindName(ObjectKind(k));
-}
-
-void Pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
-
-// Runs the message loop until `done`, or for at most `ms`; true when done.
-bool PumpUntil(const std::function<bool()>& done, DWORD ms = 5000) {
-  const ULONGLONG end = GetTickCount64() + ms;
-  for (;;) {
-    Pump();
-    if (done()) return true;
-    const ULONGLONG now = GetTickCount64();
-    if (now >= end) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(end - now), QS_ALLINPUT);
-  }
 }
 
 // Paints what is invalid, or with `all` everything, before returning.
@@ -125,7 +106,7 @@ TEST(Win32Objects, ADayOfWorkLeavesEveryCountWhereItBegan) {
     form.SetVisible(true);
     Paint(hwnd, true);
     // The settings page is made once the first paint is done: the window is whole with it.
-    ASSERT_TRUE(PumpUntil([&] { return Named(hwnd, L"EditInfo") != nullptr; }));
+    ASSERT_TRUE(pump::Until([&] { return Named(hwnd, L"EditInfo") != nullptr; }));
     withWindow = LiveObjects();
     std::printf("objects with the window: %s\n", Describe(withWindow).c_str());
     EXPECT_GT(withWindow[ObjectKind::Window], atStart[ObjectKind::Window] + 30);
@@ -138,7 +119,7 @@ TEST(Win32Objects, ADayOfWorkLeavesEveryCountWhereItBegan) {
     for (int i = 0; i < 1000; ++i) {
       SendMessageW(hwnd, WM_TIMER, 1, 0);
       Paint(hwnd, i % 50 == 0);
-      Pump();
+      pump::Pending();
     }
     EXPECT_GE(services.statusCalls - snapshotsBefore, 1000);
 
@@ -154,7 +135,7 @@ TEST(Win32Objects, ADayOfWorkLeavesEveryCountWhereItBegan) {
         ClickButton(clean);
       ASSERT_TRUE(form.IsRunning());
       Paint(hwnd, false);
-      ASSERT_TRUE(PumpUntil([&] { return !form.IsRunning(); }));
+      ASSERT_TRUE(pump::Until([&] { return !form.IsRunning(); }));
       Paint(hwnd, true);
     }
     EXPECT_EQ(services.cleans.load(), 100);
@@ -167,7 +148,7 @@ TEST(Win32Objects, ADayOfWorkLeavesEveryCountWhereItBegan) {
       RECT suggested{10, 10, 10 + MulDiv(506, int(dpi), 96), 10 + MulDiv(479, int(dpi), 96)};
       SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
       Paint(hwnd, true);
-      Pump();
+      pump::Pending();
       RECT client;
       GetClientRect(hwnd, &client);
       EXPECT_EQ(client.right, MulDiv(app::kClientWidth, int(dpi), 96)) << dpi;
@@ -193,7 +174,7 @@ TEST(Win32Objects, ADayOfWorkLeavesEveryCountWhereItBegan) {
       const int page = i % 2 == 0 ? 1 : 0;
       ClickButton(page ? config : home);
       Paint(hwnd, false);
-      Pump();
+      pump::Pending();
       EXPECT_EQ(form.PnlMain->ActivePageIndex(), page) << i;
     }
 
@@ -202,13 +183,13 @@ TEST(Win32Objects, ADayOfWorkLeavesEveryCountWhereItBegan) {
       // The tray menu, opened and left.
       for (int i = 0; i < 10; ++i) {
         SendMessageW(hwnd, ui::win32::kTrayMessage, 1, WM_RBUTTONUP);
-        Pump();
+        pump::Pending();
       }
       EXPECT_EQ(Dismisser::menus, 10);
       // Its last item asks whether to quit; No keeps the program.
       for (int i = 0; i < 10; ++i) {
         SendMessageW(hwnd, WM_COMMAND, app::kCmdClose, 0);
-        Pump();
+        pump::Pending();
         ASSERT_FALSE(form.Closed()) << i;
       }
       EXPECT_EQ(Dismisser::boxes, 10);
@@ -220,14 +201,14 @@ TEST(Win32Objects, ADayOfWorkLeavesEveryCountWhereItBegan) {
         answer.Info.Text = L"More";
         answer.Info.Url = L"https://a.test/more";
         EXPECT_FALSE(prompt->UpdateDialog(L"", answer));
-        Pump();
+        pump::Pending();
       }
       EXPECT_EQ(Dismisser::boxes, 16);
     }
     EXPECT_TRUE(IsWindow(hwnd));
 
     Paint(hwnd, true);
-    Pump();
+    pump::Pending();
     peak = PeakObjects();
     const ObjectCounts afterDay = LiveObjects();
     std::printf("objects at peak: %s\n", Describe(peak).c_str());

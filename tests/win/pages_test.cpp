@@ -8,6 +8,7 @@
 #include "ui/form.h"
 #include "ui/win32/win32_ui.h"
 #include "named_child.h"
+#include "pump.h"
 
 namespace {
 
@@ -15,17 +16,7 @@ HWND Named(HWND form, const wchar_t* name) { return named::Child(form, name); }
 
 // Runs the loop until NAME has a window, for at most 5 s.
 HWND PumpUntilNamed(HWND form, const wchar_t* name) {
-  const ULONGLONG end = GetTickCount64() + 5000;
-  for (;;) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    if (HWND h = Named(form, name)) return h;
-    if (GetTickCount64() >= end) return nullptr;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-  }
+  return pump::Until([&] { return Named(form, name) != nullptr; }) ? Named(form, name) : nullptr;
 }
 
 // A form of two pages, the second hidden; made at once, as the program's form is.

@@ -13,16 +13,11 @@
 #include "update/proxy.h"
 #include "update/update.h"
 #include "update/update_win32.h"
+#include "test_env.h"
 
 using namespace Vel::Update;
 
 namespace {
-
-std::wstring Env(const wchar_t* name) {
-  wchar_t buf[256];
-  const DWORD n = GetEnvironmentVariableW(name, buf, 256);
-  return n > 0 && n < 256 ? std::wstring(buf, n) : std::wstring();
-}
 
 constexpr wchar_t kSettings[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 constexpr wchar_t kConnections[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";

@@ -18,6 +18,7 @@
 #include "translate/translate.h"
 #include "ui/win32/win32_ui.h"
 #include "update/prompt_win32.h"
+#include "pump.h"
 #include "real_services.h"
 
 namespace {
@@ -93,20 +94,6 @@ class Services final : public fakes::Services {
   app::Win32MainServices real_;
 };
 
-bool PumpUntil(HWND form, const wchar_t* name) {
-  const ULONGLONG end = GetTickCount64() + 5000;
-  for (;;) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    if (Windows(form).byName.count(name)) return true;
-    if (GetTickCount64() >= end) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-  }
-}
-
 class Win32ReadingOrder : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -144,7 +131,8 @@ TEST_F(Win32ReadingOrder, ArabicTextsReadRightToLeftAndNothingMoves) {
     Vel::Update::Win32UpdatePrompt(app, c.language, L"Quorvane")->ShowUpdateStatus(L"https://a.test/notice");
     form.SetVisible(true);
     RedrawWindow(hwnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_INVALIDATE);
-    ASSERT_TRUE(PumpUntil(hwnd, L"EditInfo"));  // the settings page, made after the first paint
+    // The settings page, made after the first paint.
+    ASSERT_TRUE(pump::Until([&] { return Windows(hwnd).byName.count(L"EditInfo") != 0; }));
 
     const Windows windows(hwnd);
     for (const wchar_t* name : {L"LblPhys", L"LblPhysStatus", L"BtnClean", L"BtnHome", L"ChkAutoStart",

@@ -8,6 +8,7 @@
 
 #include "ui/form.h"
 #include "ui/win32/win32_ui.h"
+#include "pump.h"
 
 namespace {
 
@@ -36,15 +37,6 @@ struct BusyShell {
     return n;
   }
 };
-
-void Pump(ULONGLONG ms) {
-  const ULONGLONG end = GetTickCount64() + ms;
-  for (ULONGLONG now; (now = GetTickCount64()) < end;) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(end - now), QS_ALLINPUT);
-  }
-}
 
 class Win32TrayRetry : public ::testing::Test {
  protected:
@@ -75,7 +67,7 @@ TEST_F(Win32TrayRetry, RefusedAddsAreRetriedWithGrowingPausesModifyFirst) {
   BusyShell::refusals = 3;
   icon->SetVisible(true);
   ASSERT_EQ(BusyShell::Adds(), 1);  // refused at once; nothing waits on the main thread
-  Pump(1500);
+  pump::For(1500);
 
   // First try and three retries, each a modify then an add; the fourth add is taken. (Deletes,
   // as of the icon still invisible when attached, are not recorded.)
@@ -94,7 +86,7 @@ TEST_F(Win32TrayRetry, RefusedAddsAreRetriedWithGrowingPausesModifyFirst) {
 
   // Once it is in, changes are modifies and nothing is retried.
   icon->SetImageIndex(1);
-  Pump(300);
+  pump::For(300);
   EXPECT_EQ(BusyShell::calls.back().message, DWORD(NIM_MODIFY));
   EXPECT_EQ(BusyShell::Adds(), 4);
 }
@@ -103,7 +95,7 @@ TEST_F(Win32TrayRetry, AShellThatNeverAnswersIsAskedForFiveMinutesThenLeftAlone)
   ui::win32::TrayShellSeam().PauseUnitMs = 1;  // the five minutes as 300 ms
   BusyShell::refusals = 1000;
   icon->SetVisible(true);
-  Pump(1500);
+  pump::For(1500);
   EXPECT_EQ(BusyShell::Adds(), 1 + 10);  // the first try and ten retries, then no more
 
   // A new shell announces itself: asked at once, and the round of retries starts again.
@@ -111,7 +103,7 @@ TEST_F(Win32TrayRetry, AShellThatNeverAnswersIsAskedForFiveMinutesThenLeftAlone)
   BusyShell::refusals = 1;
   SendMessageW(reinterpret_cast<HWND>(form.Handle()), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
   EXPECT_EQ(BusyShell::Adds(), 1);
-  Pump(1500);
+  pump::For(1500);
   EXPECT_EQ(BusyShell::Adds(), 2);
 }
 
@@ -120,7 +112,7 @@ TEST_F(Win32TrayRetry, AHiddenIconIsNotRetried) {
   BusyShell::refusals = 1000;
   icon->SetVisible(true);
   icon->SetVisible(false);
-  Pump(400);
+  pump::For(400);
   EXPECT_EQ(BusyShell::Adds(), 1);
 }
 

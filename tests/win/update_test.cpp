@@ -15,17 +15,11 @@
 #include "ui/win32/win32_ui.h"
 #include "update/update.h"
 #include "update/update_win32.h"
+#include "test_env.h"
 
 using namespace Vel::Update;
 
 namespace {
-
-// Set by the test runner, which starts the service.
-std::wstring Env(const wchar_t* name) {
-  wchar_t buf[256];
-  const DWORD n = GetEnvironmentVariableW(name, buf, 256);
-  return n > 0 && n < 256 ? std::wstring(buf, n) : std::wstring();
-}
 
 std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
 
