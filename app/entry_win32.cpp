@@ -63,7 +63,7 @@ class Win32InstancePlatform final : public app::InstancePlatform {
     } release{application};
     app.SetMainForm(&form);
     application.CreateForm(form);
-    if (firstArg == L"/start") app.ShowMainForm = false;
+    if (app::StartsHidden(firstArg)) app.ShowMainForm = false;
     return application.Run();
   }
 

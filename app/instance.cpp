@@ -6,7 +6,7 @@ int RunEntry(const std::vector<std::wstring>& args, InstancePlatform& platform) 
   const std::wstring first = args.empty() ? std::wstring() : args.front();
   const ui::NativeHandle running = platform.FindRunningWindow();
 
-  if (first == L"/uninst") {
+  if (first == kSwitchUninst) {
     if (!platform.SendCommand(running, kInstanceQuit)) return kExitCopyHung;
     for (unsigned i = 0; i < kQuitWaitSleeps; ++i) {
       if (!platform.IsWindow(running)) break;
@@ -16,7 +16,7 @@ int RunEntry(const std::vector<std::wstring>& args, InstancePlatform& platform) 
   }
 
   if (platform.MutexExists()) {
-    if (first != L"/start") {
+    if (!StartsHidden(first)) {
       if (running) platform.AllowForeground(running);
       platform.SendCommand(running, kInstanceShow);
     }

@@ -11,6 +11,16 @@ namespace app {
 
 inline constexpr wchar_t kInstanceName[] = L"TFrmQuorvane";
 inline constexpr unsigned kWmUser = 0x0400;
+inline constexpr wchar_t kSwitchStart[] = L"/start";
+inline constexpr wchar_t kSwitchInst[] = L"/inst";
+// Registers the logon task and starts in the tray: what a silent setup, or an upgrade of a copy
+// hidden in the tray, needs. With a copy running it ends at once, as /start does.
+inline constexpr wchar_t kSwitchInstStart[] = L"/inststart";
+inline constexpr wchar_t kSwitchUninst[] = L"/uninst";
+
+inline bool RegistersTask(const std::wstring& first) { return first == kSwitchInst || first == kSwitchInstStart; }
+inline bool StartsHidden(const std::wstring& first) { return first == kSwitchStart || first == kSwitchInstStart; }
+
 inline constexpr std::uintptr_t kInstanceShow = 1;
 inline constexpr std::uintptr_t kInstanceQuit = 2;
 inline constexpr unsigned kQuitWaitSleeps = 10;

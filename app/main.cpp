@@ -143,7 +143,7 @@ void TFrmQuorvane::FormCreate(ui::Component&) {
   for (ui::Label* l : {LblVirtual, LblVirtualStatus, LblWorking, LblWorkingStatus})
     l->SetFontColor(kGreyCaption);
   PnlMain->SetActivePageIndex(0);
-  if (firstArg_ == L"/inst") {
+  if (RegistersTask(firstArg_)) {
     // Refused silently: the program starts as usual.
     if (services_.ComInitialize()) RegisterAutoStart(60);
     services_.ComUninitialize();
@@ -161,7 +161,7 @@ void TFrmQuorvane::FormCreate(ui::Component&) {
   services_.SetPrivilege(L"SeIncreaseQuotaPrivilege", true);
   services_.SetPrivilege(L"SeProfileSingleProcessPrivilege", true);
   TmrStatusTimer(*this);
-  if (firstArg_ == L"/start") services_.HideApplication();
+  if (StartsHidden(firstArg_)) services_.HideApplication();
   std::weak_ptr<TFrmQuorvane*> context = callbackContext_;
   services_.CheckUpdate(UpdateServiceUrl(), [context](bool accepted, const std::wstring& response) {
     if (auto form = context.lock()) (*form)->UpdateCallbackProc(accepted, response);

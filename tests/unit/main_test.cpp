@@ -54,7 +54,8 @@ TEST(FormCreate, SwitchesDecideTaskAndHiding) {
     std::wstring arg;
     bool task, hidden;
   } cases[] = {{L"", false, false}, {L"/start", false, true}, {L"/inst", true, false},
-               {L"/INST", false, false}, {L"/START", false, false}};
+               {L"/inststart", true, true},
+               {L"/INST", false, false}, {L"/START", false, false}, {L"/InstStart", false, false}};
   for (const Case& c : cases) {
     Harness h(c.arg);
     h.Create();
