@@ -52,6 +52,17 @@ add_executable(win_tests ${WIN_TEST_SOURCES} app/Quorvane.rc)
 target_link_options(win_tests PRIVATE ${QUORVANE_STATIC_LINK})
 target_link_libraries(win_tests PRIVATE quorvane_win32 gtest_win user32 gdi32 shell32 ole32 oleaut32 advapi32 dbghelp)
 quorvane_addresses(win_tests LOOPBACK)
+# The protection the setup gives a folder chosen with /D=, as the setup's script has it, for the
+# logon task's folder check to be tested on.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/installer/Quorvane.nsi)
+file(READ ${CMAKE_SOURCE_DIR}/installer/Quorvane.nsi _setup_script)
+if(NOT _setup_script MATCHES "\n!define FOLDER_SECURITY \"([^\"\n]+)\"")
+  message(FATAL_ERROR "installer/Quorvane.nsi has no FOLDER_SECURITY")
+endif()
+set(_folder_security "${CMAKE_MATCH_1}")
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/generated/setup_security.h
+     CONTENT "#define QUORVANE_SETUP_FOLDER_SDDL L\"@_folder_security@\"\n" @ONLY)
+target_include_directories(win_tests PRIVATE ${CMAKE_BINARY_DIR}/generated)
 
 # Idle-cost baseline and its measurement (bench/ owns its own build rules).
 include(${CMAKE_SOURCE_DIR}/bench/windows.cmake OPTIONAL)

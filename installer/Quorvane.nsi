@@ -46,6 +46,9 @@ RequestExecutionLevel admin
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
 ; Global: two administrators' setups in two sessions would fight over the same folder too.
 !define SETUP_MUTEX "Global\QuorvaneSetup"
+; Program Files' own protection, for a folder /D= chose (see SecureFolder). The logon task's folder
+; check is tested on this very text.
+!define FOLDER_SECURITY "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"
 !define EXIT_FAILED 2
 !define EXIT_ANOTHER_SETUP 3
 !define EXIT_DOWNGRADE 4
@@ -386,7 +389,7 @@ FunctionEnd
 ; what the elevated logon task starts: owner Administrators; SYSTEM and Administrators full
 ; control, Users read and run; nothing inherited from a parent anyone may write. $R0: the folder.
 Function SecureFolder
-  System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", i 1, *p .r1, p 0) i.r0'
+  System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w "${FOLDER_SECURITY}", i 1, *p .r1, p 0) i.r0'
   ${If} $0 = 0
     DetailPrint "Security of $R0 not set: no descriptor"
     Return

@@ -361,13 +361,45 @@ int Hang(DWORD ms) {
   return 0;
 }
 
+// Another program that has FILE open for reading and lets nobody write it, for MS.
+int Hold(const wchar_t* file, DWORD ms) {
+  HANDLE h = CreateFileW(file, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return 1;
+  std::printf("held\n");
+  std::fflush(stdout);
+  Sleep(ms);
+  CloseHandle(h);
+  return 0;
+}
+
+// The owner and DACL of PATH as SDDL.
+int Sddl(const wchar_t* path) {
+  using GetFn = DWORD(WINAPI*)(LPCWSTR, int, SECURITY_INFORMATION, PSID*, PSID*, PACL*, PACL*,
+                               PSECURITY_DESCRIPTOR*);
+  using ToTextFn = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, DWORD, SECURITY_INFORMATION, LPWSTR*, PULONG);
+  HMODULE advapi = LoadLibraryW(L"advapi32.dll");
+  auto get = reinterpret_cast<GetFn>(reinterpret_cast<void*>(GetProcAddress(advapi, "GetNamedSecurityInfoW")));
+  auto toText = reinterpret_cast<ToTextFn>(
+      reinterpret_cast<void*>(GetProcAddress(advapi, "ConvertSecurityDescriptorToStringSecurityDescriptorW")));
+  if (!get || !toText) return 1;
+  const SECURITY_INFORMATION what = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  if (get(path, 1 /* SE_FILE_OBJECT */, what, nullptr, nullptr, nullptr, nullptr, &sd) != ERROR_SUCCESS) return 1;
+  LPWSTR text = nullptr;
+  const BOOL ok = toText(sd, 1 /* SDDL_REVISION_1 */, what, &text, nullptr);
+  if (ok) std::printf("%s\n", Utf8(text).c_str());
+  LocalFree(text);
+  LocalFree(sd);
+  return ok ? 0 : 1;
+}
+
 int Usage() {
   std::fputs("usage: qprobe dump | wait-window MS | wait-visible MS | wait-hidden MS | wait-gone MS |\n"
              "  send MSG WPARAM | post MSG WPARAM | click NAME | select NAME INDEX | command ID | dialog MS | answer yes|no|ok |\n"
              "  tray | wait-tray MS | tray-click left|right | menu MS | menu-key KEY | tray-delete | taskbar-created |\n"
              "  status | watch NAME MS | balloons | tooltip MS | tooltip-any MS | taskbar |\n"
              "  prompt MS | prompt-click NAME | prompt-key esc|enter | prompt-close | record-open FILE TARGET |\n"
-             "  hang MS\n",
+             "  hang MS | hold FILE MS | sddl PATH\n",
              stderr);
   return 2;
 }
@@ -380,6 +412,8 @@ int wmain(int argc, wchar_t** argv) {
   auto arg = [&](int i) { return i < argc ? std::wcstoul(argv[i], nullptr, 0) : 0ul; };
 
   if (cmd == L"hang") return Hang(DWORD(arg(2)));
+  if (cmd == L"hold" && argc > 3) return Hold(argv[2], DWORD(arg(3)));
+  if (cmd == L"sddl" && argc > 2) return Sddl(argv[2]);
   if (cmd == L"wait-window") return WaitFor(DWORD(arg(2)), [] { return MainWindow() != nullptr; }) ? 0 : 1;
   if (cmd == L"wait-visible")
     return WaitFor(DWORD(arg(2)), [] { HWND h = MainWindow(); return h && IsWindowVisible(h) != 0; }) ? 0 : 1;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "autostart/path_trust_win32.h"
+#include "setup_security.h"  // made by the build from the setup's script
 
 namespace UAC = Vel::AutoStart::UAC;
 
@@ -114,6 +115,8 @@ TEST(AutoStartFolderCheck, OnlyAFolderNobodyButTheTrustedThreeCanChangePasses) {
       {"whose parent lets Users delete children", {kToolFile, kToolFolder, kToolsLetsUsersDelete, kRoot}, false},
       {"a grant to Users only for what is made below", {kToolFile, kToolFolderInheritOnly, kTools, kRoot}, true},
       {"Users may write in the folder", {kToolFile, kToolFolderUsersWrite, kTools, kRoot}, false},
+      // /D=C:\Apps\Quorvane: the setup made C:\Apps and protected it; the rest inherits.
+      {"a folder the setup made for /D=", {kToolFile, kToolFolder, QUORVANE_SETUP_FOLDER_SDDL, kRoot}, true},
       {"on a drive without permissions (FAT)", {nullptr, nullptr, nullptr}, false},
   };
   for (const Case& c : cases) {
