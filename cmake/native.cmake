@@ -39,6 +39,9 @@ if(QUORVANE_WIN_BUILD)
            ${QUORVANE_WIN_BUILD}/Quorvane.exe)
   add_test(NAME manifest COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/e2e/check_manifest.py
            ${QUORVANE_WIN_BUILD}/Quorvane.exe)
+  # The winget manifests of the shipped setup, offline.
+  add_test(NAME winget COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/e2e/check_winget.py ${QUORVANE_WIN_BUILD}/winget
+           ${QUORVANE_WIN_BUILD}/QuorvaneSetup-${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.exe)
   # A signed cross build of its own, with a certificate made by the test.
   add_test(NAME signing COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/e2e/check_signing.py ${CMAKE_SOURCE_DIR}
            ${CMAKE_SOURCE_DIR}/build/signed ${QUORVANE_WIN_BUILD}/Quorvane.exe)

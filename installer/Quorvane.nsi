@@ -575,7 +575,10 @@ Section "${PRODUCT}" SecProgram
       ${EndIf}
     ${EndIf}
     Call ExplainWriteFailure
+    ; Into the details only: the status line above the progress bar is one short line.
+    SetDetailsPrint listonly
     DetailPrint $R1
+    SetDetailsPrint both
     ; Silent: no one to ask, so fail with an exit code a deployment tool sees.
     MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION $R1 /SD IDCANCEL IDRETRY retry
     Call RestoreProgram

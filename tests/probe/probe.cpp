@@ -361,6 +361,47 @@ int Hang(DWORD ms) {
   return 0;
 }
 
+// A message box of any program: a dialog whose text is the one message boxes give id 0xFFFF.
+BOOL CALLBACK FindMessageBox(HWND h, LPARAM lp) {
+  if (IsWindowVisible(h) && ClassOf(h) == L"#32770" && GetDlgItem(h, 0xFFFF)) {
+    *reinterpret_cast<HWND*>(lp) = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND MessageBoxWindow() {
+  HWND found = nullptr;
+  EnumWindows(FindMessageBox, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+// A visible window or control of any program whose text holds a given text.
+struct TextSearch {
+  const wchar_t* text;
+  HWND found;
+};
+
+BOOL CALLBACK FindTextChild(HWND h, LPARAM lp) {
+  auto* s = reinterpret_cast<TextSearch*>(lp);
+  if (IsWindowVisible(h) && Text(h).find(s->text) != std::wstring::npos) s->found = h;
+  return s->found ? FALSE : TRUE;
+}
+
+BOOL CALLBACK FindText(HWND h, LPARAM lp) {
+  auto* s = reinterpret_cast<TextSearch*>(lp);
+  if (!IsWindowVisible(h)) return TRUE;
+  FindTextChild(h, lp);
+  if (!s->found) EnumChildWindows(h, FindTextChild, lp);  // every descendant
+  return s->found ? FALSE : TRUE;
+}
+
+HWND WindowWithText(const wchar_t* text) {
+  TextSearch s{text, nullptr};
+  EnumWindows(FindText, reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
 // Another program that has FILE open for reading and lets nobody write it, for MS.
 int Hold(const wchar_t* file, DWORD ms) {
   HANDLE h = CreateFileW(file, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -399,7 +440,7 @@ int Usage() {
              "  tray | wait-tray MS | tray-click left|right | menu MS | menu-key KEY | tray-delete | taskbar-created |\n"
              "  status | watch NAME MS | balloons | tooltip MS | tooltip-any MS | taskbar |\n"
              "  prompt MS | prompt-click NAME | prompt-key esc|enter | prompt-close | record-open FILE TARGET |\n"
-             "  hang MS | hold FILE MS | sddl PATH\n",
+             "  hang MS | hold FILE MS | sddl PATH | wait-message MS | wait-text TEXT MS\n",
              stderr);
   return 2;
 }
@@ -412,6 +453,19 @@ int wmain(int argc, wchar_t** argv) {
   auto arg = [&](int i) { return i < argc ? std::wcstoul(argv[i], nullptr, 0) : 0ul; };
 
   if (cmd == L"hang") return Hang(DWORD(arg(2)));
+  if (cmd == L"wait-message") {
+    if (!WaitFor(DWORD(arg(2)), [] { return MessageBoxWindow() != nullptr; })) return 1;
+    std::printf("%s\n", Json(Text(GetDlgItem(MessageBoxWindow(), 0xFFFF))).c_str());
+    return 0;
+  }
+  if (cmd == L"wait-text" && argc > 3) {
+    static const wchar_t* wanted = argv[2];
+    if (!WaitFor(DWORD(arg(3)), [] { return WindowWithText(wanted) != nullptr; })) return 1;
+    HWND h = WindowWithText(wanted);
+    std::printf("{\"text\":%s,\"checked\":%s}\n", Json(Text(h)).c_str(),
+                SendMessageW(h, BM_GETCHECK, 0, 0) == BST_CHECKED ? "true" : "false");
+    return 0;
+  }
   if (cmd == L"hold" && argc > 3) return Hold(argv[2], DWORD(arg(3)));
   if (cmd == L"sddl" && argc > 2) return Sddl(argv[2]);
   if (cmd == L"wait-window") return WaitFor(DWORD(arg(2)), [] { return MainWindow() != nullptr; }) ? 0 : 1;
