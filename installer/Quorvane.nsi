@@ -311,10 +311,8 @@ Function ReadGivenFolder
     StrCpy $R1 "$(FolderNotFull)"
     Return
   ${EndIf}
-  ${If} $R6 S< "A"
-  ${OrIf} $R6 S> "z"
-  ${OrIf} $R6 S< "a"
-  ${AndIf} $R6 S> "Z"
+  ${StrFilter} $R6 "2" "" "" $R5  ; only the English letters stay
+  ${If} $R5 == ""
     StrCpy $R1 "$(FolderNotFull)"
     Return
   ${EndIf}
@@ -485,8 +483,26 @@ Function RestoreProgram
     StrCpy $R0 "$OldDir\${PRODUCT}.exe"
   ${EndIf}
   ${If} ${FileExists} $R0
+  ${AndIfNot} ${FileExists} "$R0\*.*"  ; a folder of that name is no program
     Exec '"$R0" $StartArgs'
   ${EndIf}
+FunctionEnd
+
+; After a failure, the folders this setup made for $INSTDIR go again, if they are still empty.
+Function RemoveCreatedFolders
+  ${If} $CreatedTop == ""
+    Return
+  ${EndIf}
+  StrLen $R6 $CreatedTop
+  StrCpy $R5 $INSTDIR
+  ${Do}
+    RMDir $R5
+    StrLen $R7 $R5
+    ${If} $R7 <= $R6
+      ${Break}
+    ${EndIf}
+    ${GetParent} $R5 $R5
+  ${Loop}
 FunctionEnd
 
 ; Why the exe could not be written, into $R1; $0 is StopProgram's answer.
@@ -556,9 +572,7 @@ FunctionEnd
 Section "${PRODUCT}" SecProgram
   SectionIn RO
   Call NoteProgramState
-  ${If} $GivenDir = 1
-    Call FindFolderToCreate
-  ${EndIf}
+  Call FindFolderToCreate
   SetOutPath "$INSTDIR"
   ${Do}
     StrCpy $R0 $INSTDIR
@@ -582,6 +596,8 @@ Section "${PRODUCT}" SecProgram
     ; Silent: no one to ask, so fail with an exit code a deployment tool sees.
     MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION $R1 /SD IDCANCEL IDRETRY retry
     Call RestoreProgram
+    SetOutPath "$TEMP"  ; lets go of the folder so that it can be removed
+    Call RemoveCreatedFolders
     SetErrorLevel ${EXIT_FAILED}
     Abort "$(NotInstalled)"
   retry:

@@ -412,6 +412,7 @@ class SetupUnderWine(unittest.TestCase):
         folders = [
             r"Q:\nope",                       # no such drive
             r"relative\dir",
+            r"1:\Apps",                        # no drive letter
             r"\Apps\Quorvane",                # no drive
             r"C:",                            # no folder
             "C:\\",                           # a drive's root
