@@ -85,6 +85,12 @@ VIFileVersion ${VERSION}
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
+; What .onInit found wrong is said here, once the language it picked is in effect.
+!ifdef UNINSTALLER_OUT
+  !define MUI_CUSTOMFUNCTION_UNGUIINIT un.GuiInit
+!else
+  !define MUI_CUSTOMFUNCTION_GUIINIT GuiInit
+!endif
 
 !ifdef UNINSTALLER_OUT
   !insertmacro MUI_UNPAGE_CONFIRM
@@ -150,23 +156,38 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} LegalCopyright "© ${YEAR} ${PUBLISHER}"
   ${EndIf}
 !macroend
 
-; One setup or uninstaller at a time. The handle stays open until this process ends.
+; One setup or uninstaller at a time: $0 is 1 when another one holds the lock. The handle stays
+; open until this process ends. Only SYNCHRONIZE is asked for: a lock made by a setup running as
+; SYSTEM grants administrators no more, and must not be taken for none.
 !macro OneSetupAtATime
-  System::Call 'kernel32::CreateMutexW(p 0, i 0, w "${SETUP_MUTEX}") p.r0 ?e'
+  System::Call 'kernel32::CreateMutexExW(p 0, w "${SETUP_MUTEX}", i 0, i 0x00100000) p.r0 ?e'
   Pop $1
   ${If} $1 = 183  ; ERROR_ALREADY_EXISTS
-    MessageBox MB_OK|MB_ICONEXCLAMATION "$(AnotherSetup)" /SD IDOK
-    SetErrorLevel ${EXIT_ANOTHER_SETUP}
-    Quit
+  ${OrIf} $1 = 5  ; ERROR_ACCESS_DENIED: someone else's
+    StrCpy $0 1
+  ${Else}
+    StrCpy $0 0
+  ${EndIf}
+!macroend
+
+; The long form of a folder that exists, so that an 8.3 alias of the install is the install.
+!macro LongPath var
+  StrCpy $7 ${var}  ; handed over in a register: a path's parentheses would end System's syntax
+  System::Call 'kernel32::GetLongPathNameW(w r7, w .r9, i ${NSIS_MAX_STRLEN}) i.r8'
+  ${If} $8 > 0
+  ${AndIf} $8 < ${NSIS_MAX_STRLEN}
+    StrCpy ${var} $9
   ${EndIf}
 !macroend
 
 ; Ends a running copy the program's own way and waits for its process to go: "/uninst" waits only
 ; about a second, and only for the window; the instance mutex lasts as long as the process.
-; $R0: the folder of the copy to ask first. Sets $0 to 1 when no copy runs any more.
+; $R0: the recorded install's folder, whose exe is asked first; "" for none (an exe that merely
+; lies in a folder is never run: anyone may have put it there). Sets $0 to 1 when no copy runs.
 !macro StopProgram un
 Function ${un}StopProgram
-  ${If} ${FileExists} "$R0\${PRODUCT}.exe"
+  ${If} $R0 != ""
+  ${AndIf} ${FileExists} "$R0\${PRODUCT}.exe"
     ExecWait '"$R0\${PRODUCT}.exe" /uninst'
   ${EndIf}
   ; A copy started from elsewhere, or one whose exe is gone: the same quit command, sent directly.
@@ -198,6 +219,7 @@ FunctionEnd
 !ifdef UNINSTALLER_OUT
 
 Var OwnFilesOnly  ; 1: another folder is the recorded install; this uninstaller removes only itself and its exe
+Var AnotherSetup
 
 Section "-"
   WriteUninstaller "$TEMP\Uninstall.exe"  ; never runs: this pass keeps the uninstaller makensis builds
@@ -210,6 +232,14 @@ Function un.onInit
   SetShellVarContext all
   SetRegView 32
   !insertmacro OneSetupAtATime
+  StrCpy $AnotherSetup $0
+  ${If} $AnotherSetup = 1
+    SetErrorLevel ${EXIT_ANOTHER_SETUP}
+    ${If} ${Silent}
+      Quit
+    ${EndIf}
+    Return
+  ${EndIf}
   ; An uninstaller left in a folder the program has moved away from must not take the entry,
   ; shortcuts and logon task of the install that lives elsewhere now.
   StrCpy $OwnFilesOnly 0
@@ -217,9 +247,18 @@ Function un.onInit
   !insertmacro NoTrailingSlash $0
   StrCpy $2 $INSTDIR
   !insertmacro NoTrailingSlash $2
+  !insertmacro LongPath $0
+  !insertmacro LongPath $2
   ${If} $0 != ""
   ${AndIf} $0 != $2
     StrCpy $OwnFilesOnly 1
+  ${EndIf}
+FunctionEnd
+
+Function un.GuiInit
+  ${If} $AnotherSetup = 1
+    MessageBox MB_OK|MB_ICONEXCLAMATION "$(AnotherSetup)"
+    Quit
   ${EndIf}
 FunctionEnd
 
@@ -227,15 +266,18 @@ Section Uninstall
   ${If} $OwnFilesOnly = 0
     StrCpy $R0 $INSTDIR
     Call un.StopProgram
-    ; Only a running copy removes the logon task on "/uninst"; when none ran, remove it here.
-    nsExec::Exec 'schtasks.exe /Delete /TN ${TASK} /F'
-    Pop $0
   ${EndIf}
   SetOutPath "$TEMP"
   Delete "$INSTDIR\${PRODUCT}.exe"
   ${If} ${FileExists} "$INSTDIR\${PRODUCT}.exe"
     SetErrorLevel ${EXIT_FAILED}
     Abort "$(CannotRemove)"
+  ${EndIf}
+  ${If} $OwnFilesOnly = 0
+    ; Only a running copy removes the logon task on "/uninst"; when none ran, remove it here,
+    ; now that the program is gone for certain.
+    nsExec::Exec 'schtasks.exe /Delete /TN ${TASK} /F'
+    Pop $0
   ${EndIf}
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"
@@ -256,20 +298,22 @@ SectionEnd
 
 Var OldDir        ; the recorded install's folder, "" when there is none
 Var OldVersion    ; its version
-Var GivenDir      ; 1 when /D= chose the folder
 Var CreatedTop    ; the outermost folder of $INSTDIR that this setup creates, "" when it existed
 Var WasRunning    ; what the setup found before it ended the running copy
 Var WasHidden
 Var TaskExisted
 Var StartIt       ; 1: start the program at the end, with $StartArgs
 Var StartArgs
+Var InitStop      ; why the wizard must end before its first page: another, downgrade or a folder's fault
+Var BadFolder     ; the /D= folder that cannot be used
+Var DefaultDir    ; where a first install goes without /D=
 
 !insertmacro StopProgram ""
 
 ; The folder /D= gave, checked. NSIS quietly replaces a folder it cannot use with the default and
 ; removes /D= from $CMDLINE before .onInit, so the real command line is read here.
 ; Sets $R0 to the folder, made absolute ("" when there was no /D=), and $R1 to why it cannot be
-; used ("" when it can).
+; used ("" when it can; else NotFull, DriveRoot, NoDrive, Network or IsFile).
 Function ReadGivenFolder
   StrCpy $R0 ""
   StrCpy $R1 ""
@@ -280,27 +324,39 @@ Function ReadGivenFolder
     ${If} $R7 >= $R8
       Return  ; no /D=
     ${EndIf}
+    ; NSIS knows only " /D=" (and then ignores a folder it finds unusable); "/d=" and a quoted
+    ; "/D=..." (how PowerShell passes a folder with blanks) are meant the same way.
     StrCpy $R6 $R9 4 $R7
-    ${If} $R6 S== " /D="
+    ${If} $R6 == " /D="
+      IntOp $R7 $R7 + 4
+      ${Break}
+    ${EndIf}
+    StrCpy $R6 $R9 5 $R7
+    ${If} $R6 == ' "/D='
+      IntOp $R7 $R7 + 5
       ${Break}
     ${EndIf}
     IntOp $R7 $R7 + 1
   ${Loop}
-  IntOp $R7 $R7 + 4
   StrCpy $R0 $R9 "" $R7  ; the rest of the line, as NSIS takes it
-  ; Quotes are not NSIS's syntax, but administrators will try them.
+  ; Blanks after it, and quotes around it or only at its end.
+  ${Do}
+    StrCpy $R6 $R0 "" -1
+    ${If} $R6 == " "
+    ${OrIf} $R6 == '"'
+      StrCpy $R0 $R0 -1
+    ${Else}
+      ${Break}
+    ${EndIf}
+  ${Loop}
   StrCpy $R6 $R0 1
   ${If} $R6 == '"'
     StrCpy $R0 $R0 "" 1
-    StrCpy $R6 $R0 "" -1
-    ${If} $R6 == '"'
-      StrCpy $R0 $R0 -1
-    ${EndIf}
   ${EndIf}
   StrCpy $R6 $R0 2
   ${If} $R6 == "\\"
   ${OrIf} $R6 == "//"
-    StrCpy $R1 "$(FolderOnNetwork)"
+    StrCpy $R1 Network
     Return
   ${EndIf}
   ; A letter, a colon, a backslash; then no character Windows refuses in a name.
@@ -308,12 +364,12 @@ Function ReadGivenFolder
   StrCpy $R5 $R0 2 1
   ${If} $R5 != ":\"
   ${AndIf} $R5 != ":/"
-    StrCpy $R1 "$(FolderNotFull)"
+    StrCpy $R1 NotFull
     Return
   ${EndIf}
   ${StrFilter} $R6 "2" "" "" $R5  ; only the English letters stay
   ${If} $R5 == ""
-    StrCpy $R1 "$(FolderNotFull)"
+    StrCpy $R1 NotFull
     Return
   ${EndIf}
   StrLen $R8 $R0
@@ -326,7 +382,7 @@ Function ReadGivenFolder
     ${OrIf} $R6 == "<"
     ${OrIf} $R6 == ">"
     ${OrIf} $R6 == "|"
-      StrCpy $R1 "$(FolderNotFull)"
+      StrCpy $R1 NotFull
       Return
     ${EndIf}
   ${Next}
@@ -334,14 +390,14 @@ Function ReadGivenFolder
   System::Call 'kernel32::GetFullPathNameW(w R0, i ${NSIS_MAX_STRLEN}, w .R5, p 0) i.R6'
   ${If} $R6 = 0
   ${OrIf} $R6 >= ${NSIS_MAX_STRLEN}
-    StrCpy $R1 "$(FolderNotFull)"
+    StrCpy $R1 NotFull
     Return
   ${EndIf}
   StrCpy $R0 $R5
   !insertmacro NoTrailingSlash $R0
   StrLen $R6 $R0
   ${If} $R6 <= 2
-    StrCpy $R1 "$(FolderIsDriveRoot)"
+    StrCpy $R1 DriveRoot
     Return
   ${EndIf}
   StrCpy $R5 $R0 3
@@ -349,10 +405,10 @@ Function ReadGivenFolder
   StrCpy $R5 $R5 3
   System::Call 'kernel32::GetDriveTypeW(w R5) i.R6'
   ${If} $R6 <= 1  ; DRIVE_UNKNOWN, DRIVE_NO_ROOT_DIR
-    StrCpy $R1 "$(FolderNoDrive)"
+    StrCpy $R1 NoDrive
     Return
   ${ElseIf} $R6 = 4  ; DRIVE_REMOTE: a mapped network drive
-    StrCpy $R1 "$(FolderOnNetwork)"
+    StrCpy $R1 Network
     Return
   ${EndIf}
   ; The folder itself, or the nearest part of it that exists, must be a folder, not a file.
@@ -362,7 +418,7 @@ Function ReadGivenFolder
     ${If} $R6 <> -1
       IntOp $R6 $R6 & 0x10  ; FILE_ATTRIBUTE_DIRECTORY
       ${If} $R6 = 0
-        StrCpy $R1 "$(FolderIsFile)"
+        StrCpy $R1 IsFile
       ${EndIf}
       Return
     ${EndIf}
@@ -374,13 +430,15 @@ FunctionEnd
 Function FindFolderToCreate
   StrCpy $CreatedTop ""
   StrCpy $R5 $INSTDIR
-  ${DoWhile} $R5 != ""
-    ${If} ${FileExists} "$R5\*.*"
+  ${Do}
+    StrLen $R6 $R5
+    ${If} $R6 <= 3  ; a drive is never made, nor protected
+    ${OrIf} ${FileExists} "$R5\*.*"
       Return
     ${EndIf}
     StrCpy $CreatedTop $R5
     ${GetParent} $R5 $R5
-  ${Loop}
+  ${LoopWhile} $R5 != ""
 FunctionEnd
 
 ; Program Files' own protection for a folder /D= chose, so that only administrators can change
@@ -476,12 +534,11 @@ Function RestoreProgram
   ${If} $WasRunning <> 1
     Return
   ${EndIf}
-  Call ArgsAsItWas
-  StrCpy $R0 "$INSTDIR\${PRODUCT}.exe"
-  ${If} $OldDir != ""
-  ${AndIf} ${FileExists} "$OldDir\${PRODUCT}.exe"
-    StrCpy $R0 "$OldDir\${PRODUCT}.exe"
+  ${If} $OldDir == ""
+    Return  ; it did not run from an install of ours
   ${EndIf}
+  Call ArgsAsItWas
+  StrCpy $R0 "$OldDir\${PRODUCT}.exe"
   ${If} ${FileExists} $R0
   ${AndIfNot} ${FileExists} "$R0\*.*"  ; a folder of that name is no program
     Exec '"$R0" $StartArgs'
@@ -511,7 +568,8 @@ Function ExplainWriteFailure
     StrCpy $R1 "$(StillRunning)"
     Return
   ${EndIf}
-  System::Call 'kernel32::CreateFileW(w "$INSTDIR\${PRODUCT}.exe", i 0x40000000, i 0, p 0, i 3, i 0, p 0) p.r1 ?e'
+  StrCpy $3 "$INSTDIR\${PRODUCT}.exe"
+  System::Call 'kernel32::CreateFileW(w r3, i 0x40000000, i 0, p 0, i 3, i 0, p 0) p.r1 ?e'
   Pop $2
   ${If} $1 P<> -1
     System::Call 'kernel32::CloseHandle(p r1)'
@@ -528,29 +586,43 @@ Function .onInit
   !insertmacro PickLanguage
   SetShellVarContext all
   SetRegView 32
+  ; Silent: ends here with its exit code. The wizard says why first, in GuiInit.
+  StrCpy $InitStop ""
   !insertmacro OneSetupAtATime
+  ${If} $0 = 1
+    StrCpy $InitStop another
+    ${If} ${Silent}
+      SetErrorLevel ${EXIT_ANOTHER_SETUP}
+      Quit
+    ${EndIf}
+    Return
+  ${EndIf}
 
   Call ReadGivenFolder
   ${If} $R1 != ""
-    MessageBox MB_OK|MB_ICONSTOP "$R1" /SD IDOK
-    SetErrorLevel ${EXIT_BAD_FOLDER}
-    Quit
+    StrCpy $InitStop $R1
+    StrCpy $BadFolder $R0
+    ${If} ${Silent}
+      SetErrorLevel ${EXIT_BAD_FOLDER}
+      Quit
+    ${EndIf}
+    Return
   ${EndIf}
 
+  ; In a 64-bit setup $PROGRAMFILES32 is the 64-bit folder; the shell knows the 32-bit one.
+  System::Call 'shell32::SHGetFolderPathW(p 0, i 0x2A, p 0, i 0, w .r0) i.r1'  ; CSIDL_PROGRAM_FILESX86
+  ${If} $1 = 0
+    StrCpy $INSTDIR "$0\${PUBLISHER}\${PRODUCT}"
+  ${EndIf}
+  StrCpy $DefaultDir $INSTDIR
   ReadRegStr $OldDir HKLM "${UNINST_KEY}" InstallLocation
   !insertmacro NoTrailingSlash $OldDir
+  !insertmacro LongPath $OldDir
   ReadRegStr $OldVersion HKLM "${UNINST_KEY}" DisplayVersion
   ${If} $R0 != ""
-    StrCpy $GivenDir 1
     StrCpy $INSTDIR $R0
   ${ElseIf} $OldDir != ""
     StrCpy $INSTDIR $OldDir  ; an upgrade goes where the last setup installed
-  ${Else}
-    ; In a 64-bit setup $PROGRAMFILES32 is the 64-bit folder; the shell knows the 32-bit one.
-    System::Call 'shell32::SHGetFolderPathW(p 0, i 0x2A, p 0, i 0, w .r0) i.r1'  ; CSIDL_PROGRAM_FILESX86
-    ${If} $1 = 0
-      StrCpy $INSTDIR "$0\${PUBLISHER}\${PRODUCT}"
-    ${EndIf}
   ${EndIf}
 
   ${If} $OldVersion != ""
@@ -560,13 +632,45 @@ Function .onInit
       ClearErrors
       ${GetOptions} $1 "/ALLOWDOWNGRADE" $2
       ${If} ${Errors}
-        MessageBox MB_YESNO|MB_ICONEXCLAMATION|MB_DEFBUTTON2 "$(Downgrade)" /SD IDNO IDYES downgrade
-        SetErrorLevel ${EXIT_DOWNGRADE}
-        Quit
-      downgrade:
+        StrCpy $InitStop downgrade
+        ${If} ${Silent}
+          SetErrorLevel ${EXIT_DOWNGRADE}
+          Quit
+        ${EndIf}
       ${EndIf}
     ${EndIf}
   ${EndIf}
+FunctionEnd
+
+Function GuiInit
+  ${If} $InitStop == ""
+    Return
+  ${ElseIf} $InitStop == another
+    MessageBox MB_OK|MB_ICONEXCLAMATION "$(AnotherSetup)"
+    SetErrorLevel ${EXIT_ANOTHER_SETUP}
+    Quit
+  ${ElseIf} $InitStop == downgrade
+    MessageBox MB_YESNO|MB_ICONEXCLAMATION|MB_DEFBUTTON2 "$(Downgrade)" IDYES downgrade
+    SetErrorLevel ${EXIT_DOWNGRADE}
+    Quit
+  downgrade:
+    Return
+  ${EndIf}
+  StrCpy $R0 $BadFolder  ; the texts name it
+  ${If} $InitStop == Network
+    StrCpy $R1 "$(FolderOnNetwork)"
+  ${ElseIf} $InitStop == DriveRoot
+    StrCpy $R1 "$(FolderIsDriveRoot)"
+  ${ElseIf} $InitStop == NoDrive
+    StrCpy $R1 "$(FolderNoDrive)"
+  ${ElseIf} $InitStop == IsFile
+    StrCpy $R1 "$(FolderIsFile)"
+  ${Else}
+    StrCpy $R1 "$(FolderNotFull)"
+  ${EndIf}
+  MessageBox MB_OK|MB_ICONSTOP $R1
+  SetErrorLevel ${EXIT_BAD_FOLDER}
+  Quit
 FunctionEnd
 
 Section "${PRODUCT}" SecProgram
@@ -574,17 +678,40 @@ Section "${PRODUCT}" SecProgram
   Call NoteProgramState
   Call FindFolderToCreate
   SetOutPath "$INSTDIR"
-  ${Do}
-    StrCpy $R0 $INSTDIR
-    ${If} $OldDir != ""
-      StrCpy $R0 $OldDir
+  !insertmacro LongPath $INSTDIR
+
+  ; Protected before any file of ours is in it. Below Program Files the folder inherits that.
+  ${If} $INSTDIR != $DefaultDir
+    ${If} $CreatedTop != ""
+      StrCpy $R0 $CreatedTop
+      Call SecureFolder
+    ${Else}
+      ; A folder that already held something else keeps its own protection: not ours to change.
+      Call OnlyOurFilesInFolder
+      ${If} $0 = 1
+        StrCpy $R0 $INSTDIR
+        Call SecureFolder
+      ${EndIf}
     ${EndIf}
+  ${EndIf}
+
+  ${Do}
+    StrCpy $R0 $OldDir
     Call StopProgram
     ${If} $0 = 1
-      ClearErrors
-      SetOverwrite try
-      File "/oname=${PRODUCT}.exe" "${EXE}"
-      ${IfNot} ${Errors}
+      ; Windows lets go of an ended program's exe a moment after its last handle closes.
+      StrCpy $R8 0  ; 1 once written (testing the error flag clears it)
+      ${For} $R9 1 10
+        ClearErrors
+        SetOverwrite try
+        File "/oname=${PRODUCT}.exe" "${EXE}"
+        ${IfNot} ${Errors}
+          StrCpy $R8 1
+          ${ExitFor}
+        ${EndIf}
+        Sleep 200
+      ${Next}
+      ${If} $R8 = 1
         ${Break}
       ${EndIf}
     ${EndIf}
@@ -604,20 +731,6 @@ Section "${PRODUCT}" SecProgram
   ${Loop}
   SetOverwrite on
   File "/oname=Uninstall.exe" "${UNINSTALLER}"
-
-  ${If} $GivenDir = 1
-    ${If} $CreatedTop != ""
-      StrCpy $R0 $CreatedTop
-      Call SecureFolder
-    ${Else}
-      ; A folder that already held something else keeps its own protection: not ours to change.
-      Call OnlyOurFilesInFolder
-      ${If} $0 = 1
-        StrCpy $R0 $INSTDIR
-        Call SecureFolder
-      ${EndIf}
-    ${EndIf}
-  ${EndIf}
 
   CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\${PRODUCT}.exe"
   WriteRegStr HKLM "${UNINST_KEY}" DisplayName "${PRODUCT}"
@@ -686,7 +799,11 @@ Function StartProgram
 FunctionEnd
 
 Function FinishPageShow
-  ${If} $StartIt <> 1
+  ${If} $OldDir != ""
+  ${AndIf} $StartIt = 1
+    ; An upgrade brings back the copy it ended, as it was: not a choice to lose it by here.
+    ShowWindow $mui.FinishPage.Run ${SW_HIDE}
+  ${ElseIf} $StartIt <> 1
     SendMessage $mui.FinishPage.Run ${BM_SETCHECK} ${BST_UNCHECKED} 0
   ${EndIf}
 FunctionEnd

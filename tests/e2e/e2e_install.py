@@ -205,6 +205,11 @@ class SetupUnderWine(unittest.TestCase):
                 cmd = pathlib.Path(f"/proc/{pid}/cmdline").read_bytes().replace(b"\0", b" ").decode("utf-8", "replace")
             except OSError:
                 continue
+            # A program the test started by its Unix path shows that path: in Windows' form here.
+            drive_c = f"{self.prefix}/drive_c/"
+            if cmd.startswith(drive_c) and ".exe" in cmd:
+                exe, rest = cmd[len(drive_c):].split(".exe", 1)
+                cmd = "C:\\" + exe.replace("/", "\\") + ".exe" + rest
             if f"WINEPREFIX={self.prefix}".encode() in env and needle.lower() in cmd.lower():
                 found[int(pid)] = cmd.strip()
         return found
@@ -365,12 +370,12 @@ class SetupUnderWine(unittest.TestCase):
         ]
         for before, task, after in cases:
             with self.subTest(before=before, task=task):
-                self.session.run(exe, "/uninst")
+                self.session.run(self.unix(exe), "/uninst")  # Wine would take a path with blanks for a document
                 self.assertEqual(self.probe("wait-gone", 10000), 0)
                 self.assertTrue(wait_until(lambda: not self.programs(), 10))
                 running = {}
                 if before is not None:
-                    self.session.start(exe, *([before] if before else []))
+                    self.session.start(self.unix(exe), *([before] if before else []))
                     running = self.wait_for_programs([f"{exe} {before}".strip()])
                     self.assertEqual(self.probe("wait-tray", 20000), 0)
                 r = self.install("/S", task=task)
@@ -427,10 +432,15 @@ class SetupUnderWine(unittest.TestCase):
                 r = self.install("/S", f"/D={folder}")
                 self.assertEqual(r.returncode, 5, r.stdout + r.stderr)
                 self.assert_nothing_installed()
-        # The wizard says why, then ends the same way.
+        # NSIS knows only an upper-case /D=; a lower-case one is meant the same way.
+        r = self.install("/S", r"/d=Q:\nope")
+        self.assertEqual(r.returncode, 5, r.stdout + r.stderr)
+        self.assert_nothing_installed()
+        # The wizard says why, in the user's language, then ends the same way.
         desktop = self.screen()
         wizard = self.start_wizard(r"/D=Q:\nope")
-        self.assertIn("Q:\\nope", self.message_screenshot("setup-ko-unusable-folder.png", unlike=desktop))
+        self.assertEqual(self.message_screenshot("setup-ko-unusable-folder.png", unlike=desktop),
+                         "“Q:\\nope”에는 Quorvane을(를) 설치할 수 없습니다. 해당 드라이브가 없습니다.")
         self.key("Return")
         self.assertEqual(wizard.wait(30), 5)
         self.assert_nothing_installed()
@@ -460,7 +470,7 @@ class SetupUnderWine(unittest.TestCase):
         # As if "Desktop shortcut" had been ticked.
         shutil.copy(self.unix(self.START_MENU), self.unix(self.DESKTOP))
 
-        new_dir = r"C:\Other\Dir"
+        new_dir = r"C:\Other\Quorvane Dir"  # passed quoted, "/D=...", as PowerShell passes it
         r = self.install("/S", f"/D={new_dir}", task=False)
         self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
         self.assertFalse(self.unix(PROGRAM_FILES + r"\Vantorel").exists(), "the earlier install is still there")
@@ -598,6 +608,28 @@ class SetupUnderWine(unittest.TestCase):
                 self.assertEqual(self.probe("wait-visible", 20000), 0)
                 self.session.restart_programs()
                 self.session.run(PROBE, "wait-gone", "0")  # the desktop again, as it was
+
+        # An upgrade through the wizard brings back the copy it ended, as it was (here in the tray,
+        # with its logon task), after Finish and without a box to untick.
+        exe = INSTALL_DIR + r"\Quorvane.exe"
+        self.session.start(self.unix(exe), "/start")
+        running = self.wait_for_programs([f"{exe} /start"])
+        self.assertEqual(self.probe("wait-tray", 20000), 0)
+        self.session.env["QUORVANE_SETUP_TASK_EXISTS"] = "1"
+        wizard = self.start_wizard(lang="en_US.UTF-8")
+        self.assertEqual(self.probe("wait-text", "Welcome", 30000), 0)
+        self.key("Return")
+        self.assertEqual(self.probe("wait-text", "Choose Components", 30000), 0)
+        self.key("Return")
+        self.assertEqual(self.probe("wait-text", "Completing", 60000), 0)
+        self.settled_screenshot("setup-en-finish-upgrade.png")
+        self.assertNotEqual(self.probe("wait-text", "&Run", 0), 0, "a box that could leave the program ended")
+        self.assertEqual(self.programs(), {})
+        self.key("Return")
+        self.assertEqual(wizard.wait(30), 0)
+        self.wait_for_programs([f"{exe} /inststart"], before=running)
+        self.assertEqual(self.probe("wait-tray", 20000), 0)
+        self.assertEqual(self.probe("wait-hidden", 0), 0)
 
     def test_silent_setup_that_cannot_place_the_exe_fails_with_exit_code_2(self):
         blocker = self.unix(INSTALL_DIR + r"\Quorvane.exe")
