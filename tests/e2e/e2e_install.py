@@ -499,6 +499,22 @@ class SetupUnderWine(unittest.TestCase):
         self.assertEqual(self.programs(), moved)
         self.assertEqual(self.user_key(), user)
 
+    def test_a_short_name_of_the_folder_is_the_same_install(self):
+        r = self.install("/S", task=False)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        first = self.wait_for_programs([f"{INSTALL_DIR}\\Quorvane.exe /inststart"])
+        self.assertEqual(self.probe("wait-tray", 20000), 0)
+        entry = self.uninstall_entry()
+        short = json.loads(self.session.run(PROBE, "short", INSTALL_DIR).stdout)
+        self.assertNotEqual(short.lower(), INSTALL_DIR.lower())
+        r = self.install("/S", f"/D={short}", task=False)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        # Not taken for a move away from itself: everything is still there, under its long name.
+        self.assertEqual(self.unix(INSTALL_DIR + r"\Quorvane.exe").read_bytes(), LOOPBACK_EXE.read_bytes())
+        self.assertTrue(self.unix(INSTALL_DIR + r"\Uninstall.exe").is_file())
+        self.assertEqual(self.uninstall_entry(), entry)
+        self.wait_for_programs([f"{INSTALL_DIR}\\Quorvane.exe /start"], before=first)
+
     def test_one_setup_at_a_time(self):
         # A folder without blanks: Wine quotes an argument that has them, and NSIS finds _?= only
         # unquoted.

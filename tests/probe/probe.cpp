@@ -440,7 +440,7 @@ int Usage() {
              "  tray | wait-tray MS | tray-click left|right | menu MS | menu-key KEY | tray-delete | taskbar-created |\n"
              "  status | watch NAME MS | balloons | tooltip MS | tooltip-any MS | taskbar |\n"
              "  prompt MS | prompt-click NAME | prompt-key esc|enter | prompt-close | record-open FILE TARGET |\n"
-             "  hang MS | hold FILE MS | sddl PATH | wait-message MS | wait-text TEXT MS\n",
+             "  hang MS | hold FILE MS | sddl PATH | wait-message MS | wait-text TEXT MS | short PATH\n",
              stderr);
   return 2;
 }
@@ -464,6 +464,13 @@ int wmain(int argc, wchar_t** argv) {
     HWND h = WindowWithText(wanted);
     std::printf("{\"text\":%s,\"checked\":%s}\n", Json(Text(h)).c_str(),
                 SendMessageW(h, BM_GETCHECK, 0, 0) == BST_CHECKED ? "true" : "false");
+    return 0;
+  }
+  if (cmd == L"short" && argc > 2) {
+    wchar_t buf[MAX_PATH];
+    const DWORD n = GetShortPathNameW(argv[2], buf, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return 1;
+    std::printf("%s\n", Json(buf).c_str());
     return 0;
   }
   if (cmd == L"hold" && argc > 3) return Hold(argv[2], DWORD(arg(3)));
