@@ -192,9 +192,13 @@ class SetupUnderWine(unittest.TestCase):
     def user_key(self):
         """The program's settings and identifier as reg.exe exports them, byte for byte."""
         export = self.unix(r"C:\user-key.reg")
-        export.unlink(missing_ok=True)
-        self.session.run("reg", "export", USER_KEY, r"C:\user-key.reg", "/y")
-        return export.read_bytes() if export.exists() else b""
+        for _ in range(3):  # reg.exe now and then fails to start while Wine is busy
+            export.unlink(missing_ok=True)
+            r = self.session.run("reg", "export", USER_KEY, r"C:\user-key.reg", "/y")
+            if r.returncode == 0 and export.exists():
+                return export.read_bytes()
+            time.sleep(1)
+        self.fail(f"reg export failed: {r.stdout} {r.stderr[-500:]}")
 
     def processes(self, needle):
         """{pid: command line} of the prefix's Windows processes whose command line has NEEDLE."""
