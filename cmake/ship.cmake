@@ -37,16 +37,15 @@ file(CONFIGURE OUTPUT ${QUORVANE_ART}/copyright.h
      CONTENT "#define QUORVANE_COPYRIGHT \"\\251 @QUORVANE_YEAR@ Vantorel\"\n" @ONLY)
 set_property(SOURCE app/Quorvane.rc APPEND PROPERTY OBJECT_DEPENDS ${QUORVANE_ART}/copyright.h)
 
+set(QUORVANE_DISPLAY_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH})
 # Where winget fetches the shipped setup from.
-set(QUORVANE_DOWNLOAD_URL
-    "https://${QUORVANE_LINK_HOST}/download/QuorvaneSetup-${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.exe"
+set(QUORVANE_DOWNLOAD_URL "https://${QUORVANE_LINK_HOST}/download/QuorvaneSetup-${QUORVANE_DISPLAY_VERSION}.exe"
     CACHE STRING "Download address of the shipped setup, for the winget manifest")
 
 # QuorvaneSetup-<version>.exe from EXE_TARGET into DIR, with its uninstaller beside it. The
 # setup's own code is built for the exe's architecture; where it installs (32-bit Program Files,
 # 32-bit registry view) is not. LINK_HOST is the maker's site in the Uninstall entry; TEST_SEAMS
 # lets the tests answer what Wine cannot (whether the logon task exists).
-set(QUORVANE_DISPLAY_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH})
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(QUORVANE_SETUP_TARGET amd64-unicode)
 else()
